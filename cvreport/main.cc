@@ -1,0 +1,55 @@
+// cvreport: files a problem report with the platform vendor's support service,
+// from the command line or through a full-screen wizard.
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "run/console.h"
+#include "run/log.h"
+#include "run/options.h"
+#include "wizard/wizard.h"
+
+using namespace cvreport;
+
+namespace {
+
+// Ends the process at once: no at-exit handler or static destructor runs
+// (the log is flushed record by record, so nothing is lost).
+[[noreturn]] void endNow(int status) {
+  fflush(stdout);
+  fflush(stderr);
+  _exit(status);
+}
+
+[[noreturn]] void runConsoleMode() {
+  int status = runConsoleReport();
+  logMessage("Session finished");
+  endNow(status);
+}
+
+int runWizardMode() {
+  atexit(printExitMessage);
+  WizardPages pages;
+  if (initWizard(pages) != 0) return 1;
+  runWizard(pages);
+  closeWizard(pages);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  switch (parseCommandLine(argc, argv)) {
+    case RunMode::kUsage:
+      printUsage(stdout);
+      endNow(1);
+    case RunMode::kPartialContact:
+      printPartialContactError();
+      endNow(1);
+    case RunMode::kConsole:
+      runConsoleMode();
+    case RunMode::kWizard:
+      break;
+  }
+  return runWizardMode();
+}

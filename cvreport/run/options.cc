@@ -1,0 +1,81 @@
+#include "run/options.h"
+
+#include <getopt.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "run/session.h"
+
+namespace cvreport {
+namespace {
+
+constexpr int kAllContactOptions = 31;
+
+const char kUsageText[] =
+    "Usage: cvreport [-h] [-q] [-p] [-n <name>  -c <company>  -e <email>\n"
+    "                                -s <subject>  -m <problem_description>]\n"
+    "\n"
+    "  -q, --quiet\t\t\tdo not display additional information\n"
+    "  -p, --progress\t\tdisplay additional progress information\n"
+    "  -n NAME, --name=NAME\t\tthe reporter's full name\n"
+    "  -c COMPANY, --company=COMPANY\tthe reporter's company\n"
+    "  -e EMAIL, --email=EMAIL\tthe reporter's e-mail address\n"
+    "  -s SUBJECT, --subject=SUBJECT\tthe report subject\n"
+    "  -m DESCRIPTION, --message=DESCRIPTION  the problem description\n"
+    "  -h, --help\t\t\tdisplay this help and exit\n";
+
+const struct option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"progress", no_argument, nullptr, 'p'},
+    {"name", required_argument, nullptr, 'n'},
+    {"company", required_argument, nullptr, 'c'},
+    {"email", required_argument, nullptr, 'e'},
+    {"subject", required_argument, nullptr, 's'},
+    {"message", required_argument, nullptr, 'm'},
+    {nullptr, 0, nullptr, 0},
+};
+
+}  // namespace
+
+void printUsage(FILE* stream) {
+  fwrite(kUsageText, 1, sizeof kUsageText - 1, stream);
+  fflush(stream);
+}
+
+void printPartialContactError() {
+  fputs("Error: All contact information and problem description\n"
+        "       arguments are mandatory.\n",
+        stderr);
+  printUsage(stderr);
+}
+
+RunMode parseCommandLine(int argc, char** argv) {
+  ReportSession& s = reportSession;
+  ContactInfo& contact = s.contact;
+  int mask = 0;
+  optind = 0;  // glibc: a full restart of the scan
+  int opt;
+  while ((opt = getopt_long(argc, argv, "hqpn:c:e:s:m:", kLongOptions, nullptr)) != -1) {
+    switch (opt) {
+      case 'q': s.quiet = true; break;
+      case 'p': s.progress = true; break;
+      case 'n': contact.fullName = optarg; mask |= 1; break;
+      case 'c': contact.company = optarg; mask |= 2; break;
+      case 'e': contact.email = optarg; mask |= 4; break;
+      case 's': contact.subject = optarg; mask |= 8; break;
+      case 'm': contact.description = optarg; mask |= 16; break;
+      default: return RunMode::kUsage;
+    }
+  }
+  if (mask == kAllContactOptions) return RunMode::kConsole;
+  if (mask != 0) return RunMode::kPartialContact;
+  return RunMode::kWizard;
+}
+
+void printExitMessage() {
+  if (!reportSession.exitMessage.empty()) printf("\n%s\n", reportSession.exitMessage.c_str());
+}
+
+}  // namespace cvreport

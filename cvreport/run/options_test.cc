@@ -1,0 +1,65 @@
+#include "run/options.h"
+
+#include <getopt.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "run/session.h"
+
+namespace cvreport {
+namespace {
+
+RunMode parse(std::vector<std::string> args) {
+  reportSession = ReportSession();
+  std::vector<char*> argv;
+  std::string program = "cvreport";
+  argv.push_back(&program[0]);
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  opterr = 0;
+  return parseCommandLine(static_cast<int>(argv.size() - 1), argv.data());
+}
+
+TEST(CommandLine, ChoosesTheMode) {
+  struct {
+    std::vector<std::string> args;
+    RunMode mode;
+  } cases[] = {
+      {{}, RunMode::kWizard},
+      {{"-q"}, RunMode::kWizard},
+      {{"-p", "extra-operand"}, RunMode::kWizard},
+      {{"-h"}, RunMode::kUsage},
+      {{"-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E", "-h"}, RunMode::kUsage},
+      {{"--bogus"}, RunMode::kUsage},
+      {{"-n"}, RunMode::kUsage},
+      {{"-n", "A", "-c", "B", "-e", "C", "-s", "D"}, RunMode::kPartialContact},
+      {{"-m", ""}, RunMode::kPartialContact},
+      {{"-n", "", "-c", "", "-e", "", "-s", "", "-m", ""}, RunMode::kConsole},
+      {{"--name=A", "--email", "C", "-c", "B", "op", "--subject=D", "--message", "E"},
+       RunMode::kConsole},
+  };
+  for (const auto& c : cases) {
+    std::string joined;
+    for (const auto& a : c.args) joined += a + " ";
+    EXPECT_EQ(parse(c.args), c.mode) << joined;
+  }
+}
+
+TEST(CommandLine, FillsContactAndFlags) {
+  ASSERT_EQ(parse({"-n", "First", "-q", "--name=Second", "-c", "Co", "-e", "e@x", "-s", "S",
+                   "-m", "M", "--progress"}),
+            RunMode::kConsole);
+  const ContactInfo& c = reportSession.contact;
+  EXPECT_EQ(c.fullName, "Second");
+  EXPECT_EQ(c.company, "Co");
+  EXPECT_EQ(c.email, "e@x");
+  EXPECT_EQ(c.subject, "S");
+  EXPECT_EQ(c.description, "M");
+  EXPECT_TRUE(reportSession.quiet);
+  EXPECT_TRUE(reportSession.progress);
+}
+
+}  // namespace
+}  // namespace cvreport

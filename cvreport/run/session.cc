@@ -1,0 +1,7 @@
+#include "run/session.h"
+
+namespace cvreport {
+
+ReportSession reportSession;
+
+}  // namespace cvreport

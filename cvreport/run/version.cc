@@ -1,0 +1,59 @@
+#include "run/version.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <strings.h>
+
+#include "run/log.h"
+
+namespace cvreport {
+namespace {
+
+inline constexpr const char kProductName[] = "Corvanta";
+
+}  // namespace
+
+int readProductVersionFrom(const char* path, std::string& version) {
+  FILE* in = fopen(path, "re");
+  if (!in) {
+    version = kDefaultProductVersion;
+    return 0;
+  }
+  // Only the first line's worth matters; the buffer always ends in a zero.
+  char buffer[80] = {};
+  size_t got = fread(buffer, 1, sizeof buffer - 1, in);
+  fclose(in);
+  buffer[got] = '\0';
+
+  static const char* const kWords[] = {"Orbelin", "Nimbus", "Server"};
+  int state = 0;
+  char* save = nullptr;
+  for (char* token = strtok_r(buffer, " \t\r\n", &save); token;
+       token = strtok_r(nullptr, " \t\r\n", &save)) {
+    if (state < 0) break;
+    if (state < 3) {
+      state = strcasecmp(token, kWords[state]) == 0 ? state + 1 : -1;
+    } else if (state == 3) {
+      int major, minor, patch;
+      if (sscanf(token, "%d.%d.%d", &major, &minor, &patch) == 3) {
+        version = token;
+        state = 4;
+      } else {
+        state = -1;
+      }
+    } else {
+      ++state;
+    }
+  }
+  if (state >= 0) return 0;
+
+  logMessage("Can't read version of %s from %s", kProductName, path);
+  printf("\nCan't read version of %s from %s\n", kProductName, path);
+  return -1;
+}
+
+int readProductVersion(std::string& version) {
+  return readProductVersionFrom(kReleaseFilePath, version);
+}
+
+}  // namespace cvreport

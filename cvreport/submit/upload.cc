@@ -1,0 +1,178 @@
+#include "submit/upload.h"
+
+#include <curl/curl.h>
+#include <stdio.h>
+
+#include <algorithm>
+
+#include "default_credential.h"
+#include "run/config.h"
+#include "run/log.h"
+#include "run/version.h"
+#include "submit/credential.h"
+#include "submit/progress.h"
+
+namespace cvreport {
+namespace {
+
+std::string lookup(const ReportConfig& config, const char* key) {
+  auto it = config.find(key);
+  return it == config.end() ? std::string() : it->second;
+}
+
+std::string joinCredentials(const std::string& user, const std::string& password) {
+  return user.empty() || password.empty() ? std::string() : user + ":" + password;
+}
+
+void setProxy(CURL* curl, const ReportConfig& config, std::string& proxyUrl,
+              std::string& credentials) {
+  proxyUrl = lookup(config, "HTTP_PROXY");
+  credentials.clear();
+  if (proxyUrl.empty()) readProxySettings(proxyUrl, credentials);
+  std::string configured =
+      joinCredentials(lookup(config, "HTTP_PROXY_USER"), lookup(config, "HTTP_PROXY_PASSWORD"));
+  if (!configured.empty()) credentials = configured;
+  if (proxyUrl.empty()) return;
+  curl_easy_setopt(curl, CURLOPT_PROXY, proxyUrl.c_str());
+  if (!credentials.empty()) {
+    curl_easy_setopt(curl, CURLOPT_PROXYUSERPWD, credentials.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+  }
+}
+
+curl_mime* buildForm(CURL* curl, const std::string& archivePath, const FormFields& fields) {
+  curl_mime* form = curl_mime_init(curl);
+  for (const auto& [name, value] : fields) {
+    curl_mimepart* part = curl_mime_addpart(form);
+    curl_mime_name(part, name.c_str());
+    curl_mime_data(part, value.data(), value.size());
+  }
+  curl_mimepart* report = curl_mime_addpart(form);
+  curl_mime_name(report, "report");
+  curl_mime_filedata(report, archivePath.c_str());
+  curl_mime_type(report, "application/x-gzip");
+  return form;
+}
+
+// Only a "text/plain" reply is the service's own; anything else (a proxy's
+// or portal's page) is replaced by a sentence about the status. False when
+// the reply was replaced.
+bool checkContentType(CURL* curl, long httpStatus, std::string& reply) {
+  char* type = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type) != CURLE_OK || !type) return true;
+  std::string mediaType = type;
+  size_t semicolon = mediaType.find(';');
+  if (semicolon != std::string::npos) {
+    mediaType.resize(semicolon);
+    while (!mediaType.empty() && (mediaType.back() == ' ' || mediaType.back() == '\t')) {
+      mediaType.pop_back();
+    }
+  }
+  if (mediaType == "text/plain") return true;
+  if (httpStatus < 0) {
+    reply = "\nInvalid server response received\n";
+  } else {
+    reply = "\nServer responded with HTTP code " + std::to_string(httpStatus) + "\n";
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string defaultCredential() {
+  return unscrambleCredential(kScrambledCredential, kCredentialFirstKey);
+}
+
+size_t writeReplyBody(char* data, size_t size, size_t count, void* replyPtr) {
+  auto* reply = static_cast<std::string*>(replyPtr);
+  size_t bytes = size * count;
+  if (reply->size() < kMaxReplyBytes) {
+    reply->append(data, std::min(bytes, kMaxReplyBytes - reply->size()));
+  }
+  return bytes;
+}
+
+FormFields buildFormFields(const ContactInfo& contact, const std::string& version) {
+  return FormFields{
+      {"fullname", contact.fullName}, {"company", contact.company},
+      {"email", contact.email},       {"subject", contact.subject},
+      {"issue", contact.description}, {"cv_version", version},
+  };
+}
+
+int uploadReport(const std::string& archivePath, const FormFields& fields,
+                 const ReportConfig& config, long& httpStatus, std::string& reply,
+                 bool& acceptedReply) {
+  httpStatus = -1;
+  acceptedReply = false;
+  std::string uri = lookup(config, "SUBMIT_URI");
+  if (uri.empty()) return -1;
+  CURL* curl = curl_easy_init();
+  if (!curl) return -1;
+
+  curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
+  std::string userPassword =
+      joinCredentials(lookup(config, "SUBMIT_USER"), lookup(config, "SUBMIT_PASSWORD"));
+  if (userPassword.empty()) userPassword = defaultCredential();
+  curl_easy_setopt(curl, CURLOPT_USERPWD, userPassword.c_str());
+  std::string proxyUrl, proxyCredentials;  // must outlive the transfer
+  setProxy(curl, config, proxyUrl, proxyCredentials);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, reportUploadProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeReplyBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
+  curl_easy_setopt(curl, CURLOPT_URL, uri.c_str());
+  curl_mime* form = buildForm(curl, archivePath, fields);
+  curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
+
+  CURLcode result = curl_easy_perform(curl);
+  if (result == CURLE_OK) {
+    long status = 0;
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) httpStatus = status;
+    acceptedReply = checkContentType(curl, httpStatus, reply);
+  }
+  curl_mime_free(form);
+  curl_easy_cleanup(curl);
+  return static_cast<int>(result);
+}
+
+int submitReport(ChildProcess& child) {
+  int started = forkWithPipe(child, true);
+  if (child.pid != 0) return started;
+  if (started != 0) exitChild(1);
+  resetUploadProgress();
+
+  const ReportSession& s = reportSession;
+  std::string version;
+  if (readProductVersion(version) != 0) exitChild(1);
+
+  long httpStatus = -1;
+  bool acceptedReply = false;
+  std::string reply;
+  int result = uploadReport(s.archivePath, buildFormFields(s.contact, version), s.config,
+                            httpStatus, reply, acceptedReply);
+  if (!reply.empty() && reply.back() == '\n') reply.pop_back();
+  if (result == 0) {
+    fwrite(reply.data(), 1, reply.size(), stdout);
+    putchar('\n');
+    // A 200 that is not the service's own reply did not come from the
+    // service: the report may never have arrived, so the archive is kept.
+    if (httpStatus == 200 && acceptedReply) exitChild(0);
+    if (!reply.empty() && reply.front() == '\n') reply.erase(0, 1);
+    logMessage("The server returned an error: %s", reply.c_str());
+    exitChild(5);
+  }
+  if (result == -1) {
+    logMessage("Can't initialize network library");
+    printf("\nCan't initialize network library\n");
+    exitChild(1);
+  }
+  const char* error = curl_easy_strerror(static_cast<CURLcode>(result));
+  logMessage("Can't submit report: %s", error);
+  printf("\n%s\n", error);
+  exitChild(1);
+}
+
+}  // namespace cvreport

@@ -1,0 +1,44 @@
+#include "submit/upload.h"
+
+#include <gtest/gtest.h>
+
+namespace cvreport {
+namespace {
+
+TEST(UploadForm, FieldsGoOutInNameOrder) {
+  ContactInfo contact{"Full", "Company", "mail@x", "Subject", "Issue"};
+  FormFields fields = buildFormFields(contact, "6.0.0");
+  std::vector<std::string> names, values;
+  for (const auto& [name, value] : fields) {
+    names.push_back(name);
+    values.push_back(value);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"company", "cv_version", "email", "fullname",
+                                             "issue", "subject"}));
+  EXPECT_EQ(values, (std::vector<std::string>{"Company", "6.0.0", "mail@x", "Full", "Issue",
+                                              "Subject"}));
+}
+
+TEST(UploadReply, BodyIsCappedButFullyConsumed) {
+  std::string reply;
+  std::string chunk(300 * 1024, 'r');
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(writeReplyBody(&chunk[0], 1, chunk.size(), &reply), chunk.size());
+  }
+  EXPECT_EQ(reply.size(), kMaxReplyBytes);
+}
+
+TEST(UploadReport, NoAddressMeansNoRequest) {
+  long status = 0;
+  bool accepted = true;
+  std::string reply;
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{}, status, reply, accepted), -1);
+  EXPECT_EQ(status, -1);
+  EXPECT_FALSE(accepted);
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{{"SUBMIT_URI", ""}}, status, reply,
+                         accepted),
+            -1);
+}
+
+}  // namespace
+}  // namespace cvreport

@@ -1,0 +1,22 @@
+// Entry points of the full-screen wizard, taken when no contact option is given.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+namespace cvreport {
+
+class WizDialog;
+
+struct WizardPages {
+  WizardPages();
+  ~WizardPages();
+  std::vector<std::unique_ptr<WizDialog>> pages;
+};
+
+// Non-zero when the wizard cannot run; it has then told the user why.
+int initWizard(WizardPages& pages);
+void runWizard(WizardPages& pages);
+void closeWizard(WizardPages& pages);
+
+}  // namespace cvreport
