@@ -69,8 +69,13 @@ void logMessage(const char* format, ...) {
   if (reportSession.log.fd < 0) return;
   va_list args;
   va_start(args, format);
-  std::string record = timePrefix() + formatLogText(savedErrno, format, args) + "\n";
+  std::string text = formatLogText(savedErrno, format, args);
   va_end(args);
+  // A record is one line, also when it quotes a multi-line server reply.
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  std::string record = timePrefix() + text + "\n";
   // One write per record keeps records whole when several processes append.
   const char* p = record.data();
   size_t left = record.size();

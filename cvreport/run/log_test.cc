@@ -37,6 +37,7 @@ TEST(Log, RecordsAreTimeStampedLinesAppended) {
   errno = EPERM;
   logMessage("Can't do it: %m");
   logMessage("%s", "text with %s and %n inside");
+  logMessage("The server returned an error: %s", "ERRCODE=17\r\n\nDisk full");
   EXPECT_EQ(redirectToLog(-1), -1);
   closeLog();
   logMessage("not written: the log is closed");
@@ -48,7 +49,9 @@ TEST(Log, RecordsAreTimeStampedLinesAppended) {
   std::regex expected(
       "old\n"
       "[A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: Can't do it: Operation not permitted\n"
-      "[A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: text with %s and %n inside\n");
+      "[A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: text with %s and %n inside\n"
+      "[A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: "
+      "The server returned an error: ERRCODE=17   Disk full\n");
   EXPECT_TRUE(std::regex_match(content.str(), expected)) << content.str();
   unlink(name);
 }

@@ -141,10 +141,13 @@ int followUploadProgress(ChildProcess& child, int* status, FILE* stream, std::st
   for (;;) {
     int exited = pollChildExit(child, status);
     if (exited != 0) {
-      // The child is gone: whatever it wrote is in the pipe now.
+      // The child is gone: whatever it wrote is in the pipe now. The caller
+      // reports the wait's own error, so draining must not replace it.
+      int waitErrno = errno;
       readAvailable(fd, collected, gotData);
       printCompleteProgressLines(collected, scanPos, stdout);
       fflush(stdout);
+      errno = waitErrno;
       return exited;
     }
     bool open = readAvailable(fd, collected, gotData);

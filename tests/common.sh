@@ -1,0 +1,184 @@
+# Shared harness of the end-to-end cases; each case script sources it first.
+#
+# A case runs in a private mount namespace in which the fixed paths the
+# programs use are replaced by the case's own fixtures: /tmp and /var/log are
+# bind mounts of empty sandbox directories, /etc and /usr/libexec are overlays
+# whose writes land in the sandbox. The programs run with their real paths and
+# nothing on the host changes. Exit status 77 tells CTest the case was skipped.
+
+set -euo pipefail
+
+CV_SOURCE_DIR=${CV_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+CV_BUILD_DIR=${CV_BUILD_DIR:-$CV_SOURCE_DIR/build}
+CV_CASE=$(basename "$0" .sh)
+
+cv_skip() {
+  echo "SKIP [$CV_CASE]: $*"
+  exit 77
+}
+
+if [ -z "${CV_SANDBOX:-}" ]; then
+  [ "$(id -u)" = 0 ] || cv_skip "needs root to make a private mount namespace"
+  unshare --mount --propagation private true 2>/dev/null ||
+    cv_skip "mount namespaces are not available here"
+  # The sandbox lives outside /tmp, which the case replaces. It is removed
+  # from out here, once the namespace and its mounts are gone, so removing it
+  # can never reach through a mount into the trees it borrowed.
+  CV_SANDBOX=$(mktemp -d /var/tmp/cvtest.XXXXXX)
+  export CV_SANDBOX CV_SOURCE_DIR CV_BUILD_DIR
+  set +e
+  unshare --mount --propagation private -- bash "$0" "$@"
+  status=$?
+  set -e
+  if [ "$status" != 0 ] && [ "$status" != 77 ] && [ -n "${CV_KEEP_FAILED:-}" ]; then
+    echo "sandbox kept at $CV_SANDBOX" >&2
+  else
+    rm -rf --one-file-system "$CV_SANDBOX"
+  fi
+  exit "$status"
+fi
+
+_cv_cleanup_steps=()
+cv_on_exit() { _cv_cleanup_steps+=("$*"); }
+_cv_cleanup() {
+  local status=$? i
+  for ((i = ${#_cv_cleanup_steps[@]} - 1; i >= 0; i--)); do
+    eval "${_cv_cleanup_steps[$i]}" >/dev/null 2>&1 || true
+  done
+  exit "$status"
+}
+trap _cv_cleanup EXIT
+
+mkdir -p "$CV_SANDBOX"/{src,build,tmp,log,work,upper,overlay-work}
+chmod 1777 "$CV_SANDBOX/tmp"
+# The trees are reached through the sandbox, since they may lie under /tmp.
+mount --bind "$CV_SOURCE_DIR" "$CV_SANDBOX/src"
+mount --bind "$CV_BUILD_DIR" "$CV_SANDBOX/build"
+SRC=$CV_SANDBOX/src
+BIN=$CV_SANDBOX/build/bin
+WORK=$CV_SANDBOX/work # the case's scratch space, outside every replaced path
+
+# Replaces a directory by an overlay over itself: the host's files stay
+# visible, and what the case writes or deletes there stays in the sandbox.
+cv_overlay() {
+  local dir=$1 key
+  key=$(echo "$dir" | tr / _)
+  mkdir -p "$CV_SANDBOX/upper/$key" "$CV_SANDBOX/overlay-work/$key"
+  mount -t overlay overlay \
+    -o "lowerdir=$dir,upperdir=$CV_SANDBOX/upper/$key,workdir=$CV_SANDBOX/overlay-work/$key" "$dir"
+}
+
+# Places a fixture file or directory over an existing path.
+cv_bind() { mount --bind "$1" "$2"; }
+
+cv_overlay /etc
+cv_overlay /usr/libexec
+mount --bind "$CV_SANDBOX/tmp" /tmp
+mount --bind "$CV_SANDBOX/log" /var/log
+rm -f /etc/cvreport.conf /etc/orbelin-release /etc/sysconfig/cv
+mkdir -p /usr/libexec/cvreport /etc/sysconfig
+
+# --- fixtures -------------------------------------------------------------
+
+# Writes /etc/cvreport.conf from KEY=value arguments.
+cv_config() { printf '%s\n' "$@" >/etc/cvreport.conf; }
+
+cv_release() { printf '%s\n' "$1" >/etc/orbelin-release; }
+
+# Installs a collector at the fixed path: the shipped one, or a test script.
+cv_collector() {
+  local from=${1:-$SRC/scripts/cvreport_collector}
+  install -m 0755 "$from" /usr/libexec/cvreport/cvreport_collector
+}
+
+# --- running the programs -------------------------------------------------
+
+# Runs cvreport; its streams land in $OUT and $ERR, its status in $STATUS.
+OUT=$WORK/stdout
+ERR=$WORK/stderr
+STATUS=
+run_cvreport() {
+  set +e
+  "$BIN/cvreport" "$@" >"$OUT" 2>"$ERR" </dev/null
+  STATUS=$?
+  set -e
+}
+
+CV_CONTACT=(-n "Ada Admin" -c "Example Hosting" -e "ada@example.net" -s "Containers stop"
+  -m "All containers stopped at 3am.")
+
+# --- the support service and the proxy -----------------------------------
+
+CV_SERVICE_USER=reporter
+CV_SERVICE_PASSWORD=s3cret-pass
+CV_RECORDS=$WORK/service
+
+# Starts the test support service on loopback; sets CV_SERVICE_URL.
+cv_service_start() {
+  mkdir -p "$CV_RECORDS"
+  rm -f "$CV_RECORDS/port"
+  python3 "$SRC/tests/support/service.py" --record-dir "$CV_RECORDS" \
+    --port-file "$CV_RECORDS/port" --user "$CV_SERVICE_USER" \
+    --password "$CV_SERVICE_PASSWORD" "$@" 2>>"$CV_RECORDS/service.log" &
+  local pid=$!
+  cv_on_exit "kill $pid; wait $pid"
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -s "$CV_RECORDS/port" ] && break
+    sleep 0.1
+  done
+  [ -s "$CV_RECORDS/port" ] || cv_fail "the support service did not start"
+  local scheme=http
+  case " $* " in *" --https "*) scheme=https ;; esac
+  CV_SERVICE_URL="$scheme://127.0.0.1:$(cat "$CV_RECORDS/port")/submit"
+}
+
+cv_service_mode() { echo "$1" >"$CV_RECORDS/mode"; }
+
+# A config that reaches the test service with its credentials.
+cv_service_config() {
+  cv_config "SUBMIT_URI=$CV_SERVICE_URL" "SUBMIT_USER=$CV_SERVICE_USER" \
+    "SUBMIT_PASSWORD=$CV_SERVICE_PASSWORD" "$@"
+}
+
+# Queries the service's record of requests; see tests/support/records.py.
+cv_requests() { python3 "$SRC/tests/support/records.py" "$CV_RECORDS/requests.jsonl" "$@"; }
+
+# Starts tinyproxy on loopback, optionally with basic auth; sets CV_PROXY_PORT.
+cv_proxy_start() {
+  local dir=$WORK/proxy
+  mkdir -p "$dir"
+  CV_PROXY_PORT=$(bash "$SRC/tests/support/proxy.sh" start "$dir" "$@") ||
+    cv_fail "the proxy did not start"
+  CV_PROXY_LOG=$dir/proxy.log
+  cv_on_exit "bash '$SRC/tests/support/proxy.sh' stop '$dir'"
+}
+
+# --- checks ---------------------------------------------------------------
+
+cv_fail() {
+  echo "FAIL [$CV_CASE]: $*" >&2
+  local f
+  for f in "$OUT" "$ERR" /var/log/cvreport.log "$CV_RECORDS/service.log"; do
+    [ -f "$f" ] && { echo "--- $f" >&2; tail -c 3000 "$f" >&2; }
+  done
+  exit 1
+}
+
+expect_status() { [ "$STATUS" = "$1" ] || cv_fail "exit status $STATUS, expected $1"; }
+
+expect_eq() { [ "$1" = "$2" ] || cv_fail "${3:-values differ}: got [$1], expected [$2]"; }
+
+expect_contains() { grep -qF -- "$2" "$1" || cv_fail "$1 lacks [$2]"; }
+
+expect_lacks() { ! grep -qF -- "$2" "$1" || cv_fail "$1 holds [$2]"; }
+
+expect_empty() { [ ! -s "$1" ] || cv_fail "$1 is not empty"; }
+
+# The work directories cvreport left under /tmp.
+cv_work_dirs() { find /tmp -maxdepth 1 -name 'cvreport.??????' -type d | sort; }
+
+cv_pass() {
+  echo "PASS [$CV_CASE]"
+  exit 0
+}

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Failures from the upload on (statuses 5, 6 and 7): the reason, then the
+# manual-send hint naming the archive, which stays for sending by hand.
+source "$(dirname "$0")/../../common.sh"
+
+cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
+export CV_OBSERVE=$WORK/observed
+fault=$CV_SANDBOX/build/lib/libcvfault.so
+cv_service_start
+cv_service_config
+
+# Checks that stderr is the reason and the hint, and that the archive the
+# collector made is still where the hint says.
+expect_kept_archive() {
+  local reason=$1 dir
+  dir=$(cv_work_dirs | tail -n 1)
+  [ -n "$dir" ] || cv_fail "no work directory kept"
+  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
+    "$reason" "$dir" >"$WORK/expected-err"
+  diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
+  cmp -s "$dir/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
+  [ -f "$dir/files/description" ] || cv_fail "contact file not kept"
+  rm -rf "$dir"
+}
+
+# 7: the service answers 500 with a value line, a blank line and a text.
+cv_service_mode error500
+run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+expect_kept_archive "Disk full"
+expect_contains /var/log/cvreport.log "The server returned an error: ERRCODE=17"
+
+# 7: an HTML page with 200 is not the service's reply: the report may not
+# have arrived, so it is kept.
+cv_service_mode html
+run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+expect_kept_archive "Server responded with HTTP code 200"
+cv_service_mode html500
+run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+expect_kept_archive "Server responded with HTTP code 500"
+cv_service_mode ok
+
+# 7: wrong service credentials end with the service's refusal.
+cv_config "SUBMIT_URI=$CV_SERVICE_URL" "SUBMIT_USER=$CV_SERVICE_USER" "SUBMIT_PASSWORD=wrong"
+run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+expect_eq "$(cv_requests count auth=bad)" 1 "refused authenticated requests"
+expect_contains /var/log/cvreport.log "The server returned an error:"
+dir=$(cv_work_dirs | tail -n 1)
+[ -f "$dir/cvreport.tgz" ] || cv_fail "archive not kept after 401"
+rm -rf "$dir"
+
+# 7: nothing listens at the address: libcurl's text.
+cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+expect_kept_archive "Couldn't connect to server"
+expect_contains /var/log/cvreport.log "Can't submit report: Couldn't connect to server"
+
+# 7: a release file with the wrong content stops the worker before it sends.
+cv_service_config
+cv_release "Orbelin Server 6.0.0"
+before=$(cv_requests count)
+run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+expect_kept_archive "Can't read version of Corvanta from /etc/orbelin-release"
+expect_eq "$(cv_requests count)" "$before" "requests after a bad release file"
+rm -f /etc/orbelin-release
+
+# 5: the worker cannot be forked (the collector was the first fork).
+CV_FAULT_FORK_AT=2 LD_PRELOAD=$fault run_cvreport "${CV_CONTACT[@]}"
+expect_status 5
+expect_kept_archive "Can't fork: Resource temporarily unavailable"
+
+# 6: waiting for the worker fails.
+CV_FAULT_WAITPID_NOHANG=1 LD_PRELOAD=$fault run_cvreport "${CV_CONTACT[@]}"
+expect_status 6
+expect_kept_archive "Fatal error: No child processes"
+expect_contains /var/log/cvreport.log "Fatal error: No child processes"
+
+cv_pass

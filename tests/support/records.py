@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Answers questions about the requests the test support service recorded.
+
+  records.py FILE count [auth=ok|bad|none]   number of requests (with that auth)
+  records.py FILE last FIELD                 a field of the last request
+  records.py FILE parts                      the last form's parts, one a line:
+                                             name, filename, content type, value
+  records.py FILE part NAME FIELD            a field of the last form's part NAME
+
+The last request is the last one that carried a form; absent values print
+as "-". A missing file counts as no requests.
+"""
+import json
+import sys
+
+
+def load(path):
+    try:
+        with open(path, encoding="utf-8") as f:
+            return [json.loads(line) for line in f if line.strip()]
+    except FileNotFoundError:
+        return []
+
+
+def show(value):
+    return "-" if value is None else str(value)
+
+
+def main(argv):
+    records = load(argv[1])
+    query = argv[2]
+    with_form = [r for r in records if r.get("parts")]
+    last = with_form[-1] if with_form else (records[-1] if records else {})
+    if query == "count":
+        wanted = argv[3].split("=", 1)[1] if len(argv) > 3 else None
+        print(sum(1 for r in records if wanted is None or r.get("auth") == wanted))
+    elif query == "last":
+        print(show(last.get(argv[3])))
+    elif query == "parts":
+        for p in last.get("parts") or []:
+            print("\t".join(show(p.get(k)) for k in ("name", "filename", "content_type", "value")))
+    elif query == "part":
+        for p in last.get("parts") or []:
+            if p.get("name") == argv[3]:
+                print(show(p.get(argv[4])))
+                break
+        else:
+            print("-")
+    else:
+        sys.exit("unknown query " + query)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
