@@ -6,6 +6,7 @@
   records.py FILE parts                      the last form's parts, one a line:
                                              name, filename, content type, value
   records.py FILE part NAME FIELD            a field of the last form's part NAME
+  records.py FILE header NAME                a header of the last request
 
 The last request is the last one that carried a form; absent values print
 as "-". A missing file counts as no requests.
@@ -39,6 +40,8 @@ def main(argv):
     elif query == "parts":
         for p in last.get("parts") or []:
             print("\t".join(show(p.get(k)) for k in ("name", "filename", "content_type", "value")))
+    elif query == "header":
+        print(show((last.get("headers") or {}).get(argv[3].lower())))
     elif query == "part":
         for p in last.get("parts") or []:
             if p.get("name") == argv[3]:

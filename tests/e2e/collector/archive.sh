@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The collector packs the host's state and the contact file into cvreport.tgz next to FILES_DIR, with progress and checksum.
+# shellcheck source-path=SCRIPTDIR source=../../common.sh
 source "$(dirname "$0")/../../common.sh"
 
 COLLECTOR=/usr/libexec/cvreport/cvreport_collector
-cv_collector
+cv_collector "$SRC/scripts/cvreport_collector"
 
 make_work_dir() {
   WORKDIR=$(mktemp -d /tmp/cvreport.XXXXXX)

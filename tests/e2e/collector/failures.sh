@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # When the collector can't build the archive (bad usage, no FILES_DIR, a full disk) it fails with a reason and leaves no archive.
+# shellcheck source-path=SCRIPTDIR source=../../common.sh
 source "$(dirname "$0")/../../common.sh"
 
 COLLECTOR=/usr/libexec/cvreport/cvreport_collector
-cv_collector
+cv_collector "$SRC/scripts/cvreport_collector"
 
 run_collector() {
   set +e

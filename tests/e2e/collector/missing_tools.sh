@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Missing or failing tools are skipped with a note in the archive, and the report is still built (logs then come from /var/log).
+# shellcheck source-path=SCRIPTDIR source=../../common.sh
 source "$(dirname "$0")/../../common.sh"
 
 COLLECTOR=/usr/libexec/cvreport/cvreport_collector
-cv_collector
+cv_collector "$SRC/scripts/cvreport_collector"
 
 # Takes programs away from this case: each directory holding one becomes an
 # overlay, and the program is deleted there.
