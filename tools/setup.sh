@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the demo need.
+# Idempotent: when everything is present it only checks, in a second or so.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config make
+  libcurl4-openssl-dev libnewt-dev libslang2-dev
+  libxml2-dev libxml2-utils libboost-regex-dev
+  libgtest-dev googletest
+  python3 tmux tinyproxy openssl ca-certificates curl
+  util-linux procps iproute2 tar gzip coreutils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} = 0 ] && exit 0
+
+if [ "$(id -u)" != 0 ]; then
+  echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
