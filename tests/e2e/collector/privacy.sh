@@ -68,6 +68,7 @@ printf 'root:$6$salt$ShadowHashUnique777:19000:0:99999:7:::\n' >/etc/shadow
 printf 'root:GShadowHashUnique778::\n' >/etc/gshadow
 # Links that would lead the copy out of /etc/cv, or well-known files made to point at secrets.
 ln -s /etc/shadow /etc/cv/shadow-link
+ln -s /etc/shadow /etc/cv/notes.conf
 ln -s /etc/ssh /etc/cv/hostkeys
 rm -f /etc/resolv.conf
 ln -s /etc/shadow /etc/resolv.conf
@@ -175,7 +176,7 @@ expect_contains "$X/inventory/cvsysinfo.xml" 'ftp://********@files.example.net/p
 expect_contains "$X/inventory/cvsysinfo.xml" '<hostname>node-east-1</hostname>'
 
 # Key and credential files are left out, and the list of skipped items says so.
-for gone in node.key server.pem ssh_host_ .netrc shadow hostkeys resolv.conf; do
+for gone in node.key server.pem ssh_host_ .netrc shadow notes.conf hostkeys resolv.conf; do
   expect_lacks "$WORK/listing" "$gone"
 done
 skipped=$X/collector/skipped.txt
