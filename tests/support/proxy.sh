@@ -8,8 +8,13 @@
 # log is kept at LogLevel Info and appended to across restarts; every
 # proxied request leaves a line like
 #   CONNECT ... Request (file descriptor 6): POST http://127.0.0.1:PORT/path HTTP/1.1
-# so a test can prove an upload really went through the proxy.  With USER and PASSWORD
-# the proxy demands Basic authentication and answers 407 otherwise.
+# so a test can prove an upload really went through the proxy.
+#
+# With USER and PASSWORD the proxy demands Basic authentication (tinyproxy
+# only accepts [-A-Za-z0-9._] in both).  Careful: tinyproxy 1.11 answers a
+# request without credentials with 407, but one with wrong credentials with
+# 401 and 'WWW-Authenticate: Basic realm="Tinyproxy"' (Server: tinyproxy),
+# which a client can mistake for the origin refusing its own credentials.
 #
 # The proxy adds "Via: 1.1 cvreport-test-proxy (tinyproxy/...)" to forwarded
 # requests, which the support service records as the "via" header.
@@ -136,8 +141,13 @@ start() {
             sleep 0.05
         done
         if [ $up = 1 ]; then
-            # tinyproxy writes its PidFile itself (and refuses to start if
-            # one exists); fill it in only if it did not.
+            # tinyproxy writes its PidFile itself and refuses to start if
+            # one exists, so give it a moment before filling in our own.
+            local i
+            for i in $(seq 20); do
+                [ -s "$dir/proxy.pid" ] && break
+                sleep 0.05
+            done
             [ -s "$dir/proxy.pid" ] || echo "$pid" > "$dir/proxy.pid"
             echo "$port" > "$dir/proxy.port"
             echo "$port"

@@ -19,7 +19,7 @@ Options:
   --user U --password P  Digest credentials the client must present
   --no-auth            accept every request without authentication
   --realm R            Digest realm (default "cvreport-support")
-  --mode M             reply mode (default "ok"), see MODES below
+  --mode M             reply mode (default "ok"), see "Modes" below
   --repid ID           report id handed out by the ok modes (default 100001)
   --no-store           do not keep uploaded file parts on disk (benchmarks)
   --https --cert-dir D serve TLS with a throwaway self-signed certificate,
@@ -28,6 +28,20 @@ Options:
   --stall-max S        longest a "stall" connection is held open (default 600)
   --idle-timeout S     drop a connection that sends nothing for S seconds
                        (default 120)
+
+Modes (what an authenticated, well-formed upload gets; 401s never vary):
+  ok                200 text/plain  "REPID=<id>\n\nThank you for your report.\n"
+  ok-norepid        200 text/plain  "STATUS=accepted\n\nReport received.\n"
+  ok-charset        like ok, with "Content-Type: text/plain; charset=utf-8"
+  error500          500 text/plain  "ERRCODE=17\n\nDisk full\n"
+  html              200 text/html   a small "Thank you" page
+  html500           500 text/html   a small "Internal Server Error" page
+  notype            200, no Content-Type, "REPID=<id>\n"
+  close-mid-upload  read about 64 KiB of the body, then shut the socket
+                    down and close it without a reply
+  stall             after the headers, read nothing and answer nothing
+  big-reply         200 text/plain  "REPID=<id>\n\n" and 3 MiB of lines
+  error500-long     500 text/plain  "ERRCODE=18\n\n" and 300 lines (about 11 KB)
 
 Nothing is printed on stdout.  One log line per request goes to stderr.
 Port and pid files are removed again on a clean exit (SIGTERM/SIGINT).
@@ -44,7 +58,38 @@ held until --stall-max, so tests using stall should pass a small value.
 
 Every request (including 401s) becomes one JSON line in
 <record-dir>/requests.jsonl, written before the client can observe our answer
-(so a test that just saw the client finish can read it without racing us).
+(so a test that just saw the client finish can read it without racing us):
+
+  n             request number, from 1, across all connections
+  time          unix time the request line was read
+  conn          connection number; req_on_conn counts requests on it
+                (a Digest retry on a kept-alive connection has the same conn)
+  client_port   the client's source port
+  method, path, http_version   from the request line (path as sent)
+  headers       {lowercased name: value}; repeated headers joined by ", "
+  mode          the mode in force for this request
+  auth          "none" (no Authorization), "ok", "bad", or "stale" (right
+                credentials for a nonce we no longer know; answered with
+                stale=true so the client retries); "ok" for all with --no-auth
+  auth_scheme   first word of the Authorization header, lowercased, or null
+  digest_user   username from the Authorization header (Digest, or the user
+                part of Basic credentials), or null
+  status        what we answered, or null if we never answered
+  outcome       "replied", "closed-mid-upload", "stalled", "client-gone"
+                (connection dropped before the body was complete) or
+                "server-error"
+  parts         null unless a multipart body was parsed; else, in order:
+                {name, filename, content_type, size, sha256, value,
+                 value_truncated, stored, complete, headers}
+                value is the text of parts without a filename (first 64 KiB),
+                null for file parts; stored is the file name in the record
+                dir (upload-<n>-<name>.bin) or null; complete is false for a
+                part cut off by the end of the body
+  body_bytes    request body bytes read (after removing chunked framing)
+  error         null, or why the request was odd (400s, dropped connections)
+
+Bodies that are not multipart/form-data, or are malformed, get 400 with
+"ERRCODE=400"; methods other than POST get 405 (after authentication).
 Text taken from the wire (header values, part names, filenames, form values)
 is decoded as UTF-8 with errors="surrogateescape": valid UTF-8 reads
 naturally, and any other byte b shows up as the code point U+DC00+b, which
@@ -76,7 +121,7 @@ import urllib.parse
 
 MODES = (
     "ok", "ok-norepid", "ok-charset", "error500", "html", "html500",
-    "notype", "close-mid-upload", "stall", "big-reply",
+    "notype", "close-mid-upload", "stall", "big-reply", "error500-long",
 )
 
 # 256 KiB reads keep the per-call Python overhead negligible next to the
@@ -653,6 +698,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 "REPID=%s\n\nThank you for your report.\n" % repid).encode()
         if mode == "error500":
             return 500, "text/plain", b"ERRCODE=17\n\nDisk full\n"
+        if mode == "error500-long":
+            # A message longer than any fixed buffer a client might use.
+            lines = "".join("Detail line %04d of a long refusal.\n" % i for i in range(300))
+            return 500, "text/plain", ("ERRCODE=18\n\n" + lines).encode()
         if mode == "html":
             return 200, "text/html", (
                 b"<!DOCTYPE html>\n<html><head><title>Support</title></head>"
@@ -819,7 +868,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 rec_w(rec)
                 challenge = self.server.auth.challenge(stale=(state == "stale"))
                 return lambda: self._reply(
-                    401, b"Authentication required.\n",
+                    # The service's own reply format: values, a blank
+                    # line, then the text the reporter is shown.
+                    401, b"ERRCODE=401\n\nAuthentication required.\n",
                     extra=[("WWW-Authenticate", challenge)])
         else:
             rec["auth"] = "ok"

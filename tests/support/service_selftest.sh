@@ -9,7 +9,7 @@ set -u
 
 HERE=$(cd "$(dirname "$0")" && pwd)
 SERVICE=$HERE/service.py
-PROXY=$HERE/proxy.sh
+PROXY=(bash "$HERE/proxy.sh")
 U=alice
 P='s3cret:with-colon'   # a colon in the password catches naive splitting
 REPID=424242
@@ -30,7 +30,7 @@ cleanup() {
         kill "$pid" 2>/dev/null
     done
     for d in "${PROXY_DIRS[@]}"; do
-        "$PROXY" stop "$d" >/dev/null 2>&1
+        "${PROXY[@]}" stop "$d" >/dev/null 2>&1
     done
     for pid in "${BG_PIDS[@]}" "${SERVICE_PIDS[@]}"; do
         wait "$pid" 2>/dev/null
@@ -43,6 +43,16 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+
+# forget PID: it has been reaped, so cleanup must not signal that number.
+forget() {
+    local keep=() p
+    for p in "${SERVICE_PIDS[@]}"; do [ "$p" = "$1" ] || keep+=("$p"); done
+    SERVICE_PIDS=("${keep[@]}")
+    keep=()
+    for p in "${BG_PIDS[@]}"; do [ "$p" = "$1" ] || keep+=("$p"); done
+    BG_PIDS=("${keep[@]}")
+}
 
 ok() { PASSED=$((PASSED + 1)); echo "ok   - $1"; }
 fail() { FAILED=$((FAILED + 1)); echo "FAIL - $1"; [ $# -gt 1 ] && echo "       $2"; }
@@ -128,10 +138,13 @@ stop_service() {
     if kill -0 "$pid" 2>/dev/null; then
         fail "service exits within 10 s of SIGTERM"
         kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+        forget "$pid"
         return 1
     fi
     wait "$pid"
     local rc=$?
+    forget "$pid"
     [ "$rc" = 0 ] && [ ! -e "$portfile" ]
 }
 
@@ -327,7 +340,9 @@ code=$(upload "$WORK/m-parallel" "$URL" --max-time 5 --digest -u "$U:$P" -F comp
 check "upload succeeds while another connection is stalled (got $code)" test "$code" = 200
 check "staller was still running meanwhile" kill -0 "$STALLER"
 wait "$STALLER"
-check "staller ended by its own timeout" test $? = 28
+rc=$?
+forget "$STALLER"
+check "staller ended by its own timeout (rc $rc)" test "$rc" = 28
 
 echo "# chunked request body"
 code=$(upload "$WORK/b-chunked" "$URL" --digest -u "$U:$P" \
@@ -405,7 +420,7 @@ PX_PID=$SPID PX_DIR=$SDIR
 URL=http://127.0.0.1:$SPORT/upload
 
 PROXY_DIRS+=("$WORK/proxy-open")
-PPORT=$("$PROXY" start "$WORK/proxy-open")
+PPORT=$("${PROXY[@]}" start "$WORK/proxy-open")
 check "proxy.sh start prints a port ($PPORT)" test -n "$PPORT" -a "$PPORT" -gt 0
 code=$(upload "$WORK/p1" "$URL" -x "http://127.0.0.1:$PPORT" --digest -u "$U:$P" \
     -F company=ACME -F "report=@$WORK/report.tar.gz;type=application/x-gzip")
@@ -424,12 +439,12 @@ check "50 MiB upload through the proxy answered 200 (got $code)" test "$code" = 
 check "50 MiB upload through the proxy arrived intact" \
     rec "$PX_DIR" 'last["parts"][0]["sha256"] == args[0]' "$BIG_SHA"
 PPID_OPEN=$(cat "$WORK/proxy-open/proxy.pid")
-check "proxy.sh stop succeeds" "$PROXY" stop "$WORK/proxy-open"
+check "proxy.sh stop succeeds" "${PROXY[@]}" stop "$WORK/proxy-open"
 check "proxy process is gone" bash -c "! kill -0 $PPID_OPEN 2>/dev/null || grep -q '^State:.*Z' /proc/$PPID_OPEN/status"
 check "proxy port is closed" bash -c "! (exec 3<>/dev/tcp/127.0.0.1/$PPORT) 2>/dev/null"
 
 PROXY_DIRS+=("$WORK/proxy-auth")
-PPORT=$("$PROXY" start "$WORK/proxy-auth" proxyuser proxy.pw-1)
+PPORT=$("${PROXY[@]}" start "$WORK/proxy-auth" proxyuser proxy.pw-1)
 check "authenticating proxy starts ($PPORT)" test -n "$PPORT"
 code=$(upload "$WORK/p2" "$URL" -x "http://127.0.0.1:$PPORT" --proxy-user proxyuser:proxy.pw-1 \
     --digest -u "$U:$P" -F company=ACME -F "report=@$WORK/report.tar.gz")
@@ -448,9 +463,9 @@ code=$(upload "$WORK/p4" "$URL" -x "http://127.0.0.1:$PPORT" --proxy-user proxyu
 check "wrong proxy password refused by the proxy (got $code)" \
     bash -c "[ '$code' = 407 ] || { [ '$code' = 401 ] && grep -qi '^Server: tinyproxy' '$WORK/p4.hdr'; }"
 check "refused requests never reached the service" test "$(nrecs "$PX_DIR")" = "$before"
-check "proxy.sh stop succeeds" "$PROXY" stop "$WORK/proxy-auth"
+check "proxy.sh stop succeeds" "${PROXY[@]}" stop "$WORK/proxy-auth"
 check "proxy.sh rejects credentials tinyproxy cannot parse" \
-    bash -c "! '$PROXY' start '$WORK/proxy-bad' 'a b' c 2>/dev/null"
+    bash -c "! bash '$HERE/proxy.sh' start '$WORK/proxy-bad' 'a b' c 2>/dev/null"
 check "service stops cleanly" stop_service "$PX_PID" "$WORK/proxied/port"
 
 echo "$PASSED passed, $FAILED failed"

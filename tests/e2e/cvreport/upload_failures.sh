@@ -42,15 +42,24 @@ expect_status 7
 expect_kept_archive "Server responded with HTTP code 500"
 cv_service_mode ok
 
+# 7: the service drops the connection in the middle of the upload.
+cv_service_mode close-mid-upload
+CV_COLLECTOR_ARCHIVE_BYTES=2000000 run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+# The reason is libcurl's text for how the transfer broke, as logged.
+reason=$(head -n 1 "$ERR")
+[ -n "$reason" ] || cv_fail "no reason for a dropped connection"
+expect_contains /var/log/cvreport.log "Can't submit report: $reason"
+expect_kept_archive "$reason"
+cv_service_mode ok
+
 # 7: wrong service credentials end with the service's refusal.
 cv_config "SUBMIT_URI=$CV_SERVICE_URL" "SUBMIT_USER=$CV_SERVICE_USER" "SUBMIT_PASSWORD=wrong"
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
 expect_eq "$(cv_requests count auth=bad)" 1 "refused authenticated requests"
-expect_contains /var/log/cvreport.log "The server returned an error:"
-dir=$(cv_work_dirs | tail -n 1)
-[ -f "$dir/cvreport.tgz" ] || cv_fail "archive not kept after 401"
-rm -rf "$dir"
+expect_contains /var/log/cvreport.log "The server returned an error: ERRCODE=401  Authentication required."
+expect_kept_archive "Authentication required."
 
 # 7: nothing listens at the address: libcurl's text.
 cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
