@@ -38,7 +38,7 @@ EOF
 chmod 0755 /usr/sbin/cvsysinfo
 
 # A process whose command line support should see in the process list.
-sleep 4271 &
+sleep 4271 >/dev/null 2>&1 &
 marker_pid=$!
 cv_on_exit "kill $marker_pid"
 
