@@ -1,0 +1,146 @@
+#include "core/capture.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/test_writer.h"
+
+namespace cvsysinfo {
+namespace {
+
+std::vector<std::string>* collected = nullptr;
+void collect(LineParser*, char* line) { collected->push_back(line); }
+
+std::vector<std::string> linesOf(const char* command, int* status = nullptr) {
+  std::vector<std::string> lines;
+  collected = &lines;
+  LineParser parser{nullptr, collect, nullptr};
+  int rc = run_command_parser(command, &parser);
+  if (status) *status = rc;
+  return lines;
+}
+
+TEST(SplitLines, DeliveryRules) {
+  struct {
+    std::string input;
+    std::vector<std::string> lines;
+    std::string rest;
+  } cases[] = {
+      {"a\r\n\r\nb\n", {"a", "b"}, ""},
+      {"a\nb", {"a"}, "b"},
+      {"\nx\n", {"", "x"}, ""},
+      {"no end", {}, "no end"},
+      {"", {}, ""},
+  };
+  for (auto& c : cases) {
+    std::vector<std::string> lines;
+    collected = &lines;
+    LineParser parser{nullptr, collect, nullptr};
+    std::string buffer = c.input;
+    size_t rest = split_lines(&buffer[0], buffer.size(), &parser);
+    EXPECT_EQ(lines, c.lines) << c.input;
+    EXPECT_EQ(buffer.substr(0, rest), c.rest) << c.input;
+  }
+}
+
+TEST(RunCommandParser, LinesStatusAndLimits) {
+  int status = -1;
+  EXPECT_EQ(linesOf("printf 'a\\r\\n\\r\\nb\\n'", &status), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(linesOf("printf 'one\\ntwo'"), std::vector<std::string>{"one"});
+  linesOf("echo x; exit 3", &status);
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  // A line that fills the whole buffer stops the parse; the command is
+  // reaped even though it would go on writing.
+  std::vector<std::string> lines = linesOf("echo first; head -c 5000 /dev/zero | tr '\\0' x; yes", &status);
+  EXPECT_EQ(lines, std::vector<std::string>{"first"});
+  EXPECT_EQ(status, 1);
+  // Lines spanning reads arrive whole.
+  lines = linesOf("seq 1 3000");
+  ASSERT_EQ(lines.size(), 3000u);
+  EXPECT_EQ(lines[2999], "3000");
+}
+
+TEST(ReadCommandOutput, WholeOutputAnySize) {
+  std::string out;
+  ASSERT_TRUE(read_command_output("printf 'x\\n'", out));
+  EXPECT_EQ(out, "x\n");
+  ASSERT_TRUE(read_command_output("head -c 100000 /dev/zero | tr '\\0' y", out));
+  EXPECT_EQ(out, std::string(100000, 'y'));
+  ASSERT_TRUE(read_command_output("true", out));
+  EXPECT_EQ(out, "");
+}
+
+TEST(AddCommandOut, WritesEscapedWholeOutput) {
+  TestWriter w;
+  add_command_out(w.get(), "printf '<a> & b\\n'", "Out");
+  add_command_out(w.get(), "true", "Empty");
+  EXPECT_EQ(w.text(), "<Out>&lt;a&gt; &amp; b\n</Out><Empty></Empty>");
+}
+
+TEST(ProcAndSysFiles, Texts) {
+  char dir[] = "/tmp/cvcapture_test.XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string d = dir;
+  std::ofstream(d + "/two") << "line1\nline2\n";
+  std::ofstream(d + "/nolf") << "whole";
+  std::ofstream(d + "/empty") << "";
+  TestWriter w;
+  add_proc_file(w.get(), (d + "/two").c_str(), "P");
+  add_proc_file(w.get(), (d + "/empty").c_str(), "E");
+  add_proc_file(w.get(), (d + "/missing").c_str(), "M");
+  int fd = open(dir, O_RDONLY | O_DIRECTORY);
+  add_sys_file(w.get(), fd, "two");
+  add_sys_file(w.get(), fd, "nolf");
+  add_sys_file(w.get(), fd, "absent");
+  close(fd);
+  EXPECT_EQ(w.text(), "<P>line1\nline2\n</P><E/><M>Unable to open file " + d +
+                          "/missing</M><two>line1\nline2</two><nolf>whole</nolf>"
+                          "<absent>Unable to open file absent</absent>");
+  for (const char* f : {"two", "nolf", "empty"}) unlink((d + "/" + f).c_str());
+  rmdir(dir);
+}
+
+TEST(MakeXmlName, ReplacesAllButAsciiAlnum) {
+  struct {
+    std::string in, out;
+  } cases[] = {{"Storage Driver", "Storage_Driver"}, {"%CPU", "_CPU"}, {"caf\xc3\xa9", "caf__"},
+               {"A1", "A1"}, {"", ""}};
+  for (auto& c : cases) {
+    std::string text = c.in;
+    make_xml_name(&text[0]);
+    EXPECT_EQ(text, c.out);
+  }
+}
+
+TEST(ShellQuote, OnlyWhatNeedsIt) {
+  EXPECT_EQ(shell_quote("/vz/root/101"), "/vz/root/101");
+  EXPECT_EQ(shell_quote("0123abcd"), "0123abcd");
+  EXPECT_EQ(shell_quote(""), "");
+  EXPECT_EQ(shell_quote("x; touch /tmp/owned"), "'x; touch /tmp/owned'");
+  EXPECT_EQ(shell_quote("it's"), "'it'\\''s'");
+  std::string out;
+  ASSERT_TRUE(read_command_output(("printf '%s' " + shell_quote("a'$(id)`b` \"c\"")).c_str(), out));
+  EXPECT_EQ(out, "a'$(id)`b` \"c\"");
+}
+
+TEST(EmbedXml, CopiesElementsAttributesAndTextAndClosesBrokenOutput) {
+  TestWriter w;
+  embed_xml(w.get(),
+            "<?xml version=\"1.0\"?>\n<!-- c --><check a=\"1\" b=\"&lt;\">\n  <item x=\"y\"/>\n"
+            "  <item>t&amp;</item><![CDATA[skip]]>\n</check>");
+  embed_xml(w.get(), "<broken><open><inner>text");
+  embed_xml(w.get(), "not xml at all");
+  EXPECT_EQ(w.text(),
+            "<check a=\"1\" b=\"&lt;\"><item x=\"y\"/><item>t&amp;</item></check>"
+            "<broken><open><inner/></open></broken>");
+}
+
+}  // namespace
+}  // namespace cvsysinfo

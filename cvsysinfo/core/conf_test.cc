@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "core/capture.h"
+#include "core/test_writer.h"
+
+namespace cvsysinfo {
+namespace {
+
+TEST(ConfValue, UnquotesAsTheShellWould) {
+  struct {
+    std::string in, out;
+  } cases[] = {
+      {"plain\n", "plain"},
+      {"\"double quoted\"\n", "double quoted"},
+      {"'it\\'s'\n", "it's"},
+      {"'\"mixed\"'\n", "mixed\""},
+      {"'a\\\\b'\r\n", "a\\b"},
+      {"'ends with\\", "ends with"},
+      {"\"\"\n", ""},
+      {"no\"quote\"\n", "no\"quote\""},
+      {"\"x\\y\"\n", "x\\y"},
+  };
+  for (auto& c : cases) {
+    std::string value = c.in;
+    unquote_conf_value(&value[0]);
+    EXPECT_EQ(std::string(value.c_str()), c.out) << c.in;
+  }
+}
+
+TEST(ConfValue, MaskingKeepsOnlyTheShape) {
+  struct {
+    std::string in, out;
+  } cases[] = {{"a;b;;c", ".;.;;."}, {"", ""}, {"host", "."}, {";x;", ";.;"}};
+  for (auto& c : cases) {
+    std::string value = c.in;
+    mask_conf_value(&value[0]);
+    EXPECT_EQ(std::string(value.c_str()), c.out) << c.in;
+  }
+  EXPECT_TRUE(is_masked_conf_key("hostname"));
+  EXPECT_TRUE(is_masked_conf_key("CLUSTERIP"));
+  EXPECT_FALSE(is_masked_conf_key("HOST"));
+}
+
+std::string confDocument(const std::string& content) {
+  char name[] = "/tmp/cvconf_test.XXXXXX";
+  int fd = mkstemp(name);
+  close(fd);
+  std::ofstream(name) << content;
+  TestWriter w;
+  add_conf(w.get(), name);
+  unlink(name);
+  return w.text();
+}
+
+TEST(AddConf, GroupsKeysMasksAndSkips) {
+  EXPECT_EQ(confDocument("A.B=1\nA.C=2\nD=3\n"), "<CONF><A><B>1</B><C>2</C></A><D>3</D></CONF>");
+  EXPECT_EQ(confDocument("HOSTNAME=\"web01\"\n  # NOTE=x\nno equals\nIP_ADDRESS=10.0.0.1\nIP=\"1.2.3.4 5.6.7.8;9\"\n"),
+            "<CONF><HOSTNAME>.</HOSTNAME><IP_ADDRESS>10.0.0.1</IP_ADDRESS><IP>.;.</IP></CONF>");
+  EXPECT_EQ(confDocument("X.A=1\nY.B=2\nX.C=3\n"),
+            "<CONF><X><A>1</A></X><Y><B>2</B></Y><X><C>3</C></X></CONF>");
+  // Blanks before "=" stay in the key; names XML cannot use are mended.
+  EXPECT_EQ(confDocument("KEY =v\n1ST=first\nca.f\xc3\xa9=u\n"),
+            "<CONF><KEY_>v</KEY_><_1ST>first</_1ST><ca><f__>u</f__></ca></CONF>");
+  EXPECT_EQ(confDocument(""), "<CONF/>");
+  TestWriter w;
+  add_conf(w.get(), "/nonexistent/cv.conf");
+  EXPECT_EQ(w.text(), "");
+}
+
+}  // namespace
+}  // namespace cvsysinfo

@@ -1,0 +1,26 @@
+// Whatever a host's tools print, the document stays well-formed XML: text
+// that XML cannot hold and names that XML cannot use are mended here.
+#pragma once
+
+#include <string>
+
+namespace cvsysinfo {
+
+// Invalid UTF-8 and characters XML 1.0 forbids (control characters other
+// than tab, LF and CR) become U+FFFD; valid text is kept byte for byte.
+// Returns false (and leaves out untouched) when nothing needs mending.
+bool mendXmlText(const char* text, size_t length, std::string& out);
+std::string xmlSafeText(const std::string& text);
+
+// A name that is not a valid XML name (empty, or not starting with a letter
+// or "_") gets a leading "_"; characters no name may hold become "_".
+std::string xmlSafeName(const char* name);
+
+}  // namespace cvsysinfo
+
+namespace cvsysinfo {
+
+// xmlSafeText for a zero-terminated text.
+std::string xmlSafeTextC(const char* text);
+
+}  // namespace cvsysinfo

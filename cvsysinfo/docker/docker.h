@@ -1,0 +1,23 @@
+// Docker inside a running container: its version, a few "docker info"
+// values, the images and the Docker containers with their inspect output.
+#pragma once
+
+#include <libxml/xmlwriter.h>
+
+#include <string>
+
+#include "core/capture.h"
+
+namespace cvsysinfo {
+
+void add_docker(xmlTextWriterPtr writer, unsigned int ctid);
+// The version command's output when it begins with "Docker version".
+bool get_docker_version(unsigned int ctid, std::string& version);
+void add_docker_info(xmlTextWriterPtr writer, unsigned int ctid);
+void add_docker_images(xmlTextWriterPtr writer, unsigned int ctid);
+void add_docker_ves(xmlTextWriterPtr writer, unsigned int ctid);
+void docker_info_parser(LineParser* parser, char* line);
+void docker_image_parser(LineParser* parser, char* line);
+void docker_ve_parser(LineParser* parser, char* line);
+
+}  // namespace cvsysinfo

@@ -1,0 +1,36 @@
+#include "docker/docker.h"
+
+#include <gtest/gtest.h>
+
+#include "core/test_writer.h"
+
+namespace cvsysinfo {
+namespace {
+
+std::string infoElements(std::vector<std::string> lines) {
+  TestWriter w;
+  unsigned int ctid = 101;
+  LineParser parser{w.get(), docker_info_parser, &ctid};
+  for (std::string& line : lines) docker_info_parser(&parser, &line[0]);
+  return w.text();
+}
+
+TEST(DockerInfo, KeysAtLineStartWithValue) {
+  EXPECT_EQ(infoElements({"Containers: 3", "Images: 12 ", "Storage Driver: devicemapper",
+                          " Pool Name: docker-pool", "Execution Driver: native-0.2",
+                          "Storage Driver:", "Logging Driver: json-file", "Kernel Version: 3.10"}),
+            "<Containers>3</Containers><Images>12 </Images><StorageDriver>devicemapper</StorageDriver>"
+            "<ExecutionDriver>native-0.2</ExecutionDriver>");
+}
+
+TEST(DockerImages, ThreeFieldsOrAnEmptyImage) {
+  TestWriter w;
+  unsigned int ctid = 4000000000u;
+  LineParser parser{w.get(), docker_image_parser, &ctid};
+  std::string shortLine = "only two";
+  docker_image_parser(&parser, &shortLine[0]);
+  EXPECT_EQ(w.text(), "<Image/>");
+}
+
+}  // namespace
+}  // namespace cvsysinfo
