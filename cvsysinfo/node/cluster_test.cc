@@ -1,0 +1,134 @@
+#include "node/cluster.h"
+
+#include <gtest/gtest.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include "core/test_writer.h"
+#include "node/test_files.h"
+
+namespace cvsysinfo {
+namespace {
+
+TEST(Tessel, OneToolRunPerQuorixMount) {
+  ScratchDir dir;
+  std::string table = dir.writeLines(
+      "mounts", {"quorix://alpha /q/alpha fuse rw 0 0", "/dev/sda1 / ext4 rw 0 0",
+                 "quorix://my\\040cluster /q/b fuse rw 0 0", "quorix:/beta /q/c fuse rw 0 0"});
+  std::string quorix = dir.write(
+      "quorix", "#!/bin/sh\necho \"<?xml version='1.0'?><cluster name='$2'><state>ok</state></cluster>\"\n",
+      0755);
+  TestWriter w;
+  add_tessel_info(w.get(), table.c_str(), (quorix + " -c %s stat --xml").c_str());
+  add_tessel_info(w.get(), dir.file("absent").c_str(), "false %s");
+  EXPECT_EQ(w.text(),
+            "<tessel><cluster name=\"alpha\"><state>ok</state></cluster>"
+            "<cluster name=\"my cluster\"><state>ok</state></cluster></tessel><tessel/>");
+}
+
+TEST(MemdedupStat, DispatchTable) {
+  struct {
+    std::string line;
+    std::string xml;
+  } cases[] = {
+      {"csums: 1024 entries", "<csums>1024</csums>"},
+      {"csums: 1024", ""},
+      {"csums:\t1024 \t entries", "<csums>1024</csums>"},
+      {"inodes: 10 20 30 total", "<inodes><fetched>10</fetched><uncached>20</uncached><cached>30</cached></inodes>"},
+      {"size: 1 2 3 MB", "<size><fetched>1</fetched><uncached>2</uncached><cached>3</cached></size>"},
+      {"RAM: 4 5 6 KB", "<RAM><fetched>4</fetched><uncached>5</uncached><cached>6</cached></RAM>"},
+      {"RAM: 4 5 6", ""},
+      {"RAM: 4 5 6 KB extra", ""},
+      {"  csums: 1 x", ""},
+      {"ram: 1 2 3 x", ""},
+      {"csums 1 x", ""},
+      {"csumsx: 1 x", ""},
+      {"", ""},
+  };
+  for (auto& c : cases) {
+    TestWriter w;
+    LineParser parser{w.get(), memdedup_stat_parser, nullptr};
+    std::string line = c.line;
+    memdedup_stat_parser(&parser, &line[0]);
+    EXPECT_EQ(w.text(), c.xml) << c.line;
+  }
+}
+
+std::string fsLine(const std::string& path) {
+  struct statfs stats {};
+  statfs(path.c_str(), &stats);
+  return "<blocks>" + std::to_string(stats.f_blocks) + "</blocks><bavail>" +
+         std::to_string(stats.f_bavail) + "</bavail><bsize>" + std::to_string(stats.f_bsize) +
+         "</bsize>";
+}
+
+TEST(Memdedup, RootsSharingOneCache) {
+  ScratchDir dir;
+  std::string cache = dir.mkdir("cache");
+  std::string table = dir.writeLines(
+      "mounts", {"/dev/hdimg1p1 /vz/root/101 ext4 rw,memdedup=" + cache + ",data=ordered 0 0",
+                 "/dev/sda1 / ext4 rw 0 0",
+                 "/dev/hdimg2p1 /vz/root/1\\0402 ext4 memdedup=/no/such/cache 0 0",
+                 "/dev/hdimg3p1 /vz/root/103 ext4 rw,memdedup=" + cache + " 0 0"});
+  std::string conf = dir.writeLines("memdedup.conf", {"CACHE_SIZE=10G", "# comment"});
+  std::string tool = dir.write("memdedup",
+                               "#!/bin/sh\necho \"csums: $# arguments\"\necho \"root: $2\"\n"
+                               "echo \"inodes: 1 2 3 total\"\n",
+                               0755);
+  TestWriter w;
+  add_memdedup_info(w.get(), MemdedupSources{table.c_str(), conf.c_str(), (tool + " stat %s").c_str()});
+  // Two arguments each: the root with a blank reached the tool as one.
+  std::string stats = "<csums>2</csums><inodes><fetched>1</fetched><uncached>2</uncached>"
+                      "<cached>3</cached></inodes>";
+  EXPECT_EQ(w.text(),
+            "<memdedups><CONF><CACHE_SIZE>10G</CACHE_SIZE></CONF>"
+            "<memdedup><mount>/no/such/cache</mount><blocks>0</blocks><bavail>0</bavail>"
+            "<bsize>0</bsize><containers>1</containers>"
+            "<HdimgInfo><root>/vz/root/1 2</root>" + stats + "</HdimgInfo></memdedup>"
+            "<memdedup><mount>" + cache + "</mount>" + fsLine(cache) + "<containers>2</containers>"
+            "<HdimgInfo><root>/vz/root/101</root>" + stats + "</HdimgInfo>"
+            "<HdimgInfo><root>/vz/root/103</root>" + stats + "</HdimgInfo></memdedup></memdedups>");
+}
+
+TEST(Memdedup, WrittenOnlyWhenTheTableHasEntries) {
+  ScratchDir dir;
+  std::string empty = dir.write("empty", "");
+  std::string plain = dir.writeLines("plain", {"/dev/sda1 / ext4 rw 0 0"});
+  TestWriter w;
+  add_memdedup_info(w.get(), MemdedupSources{dir.file("absent").c_str(), "/nonexistent", "true %s"});
+  add_memdedup_info(w.get(), MemdedupSources{empty.c_str(), "/nonexistent", "true %s"});
+  add_memdedup_info(w.get(), MemdedupSources{plain.c_str(), "/nonexistent", "true %s"});
+  EXPECT_EQ(w.text(), "<memdedups/>");
+}
+
+TEST(Imgtrim, StatsLines) {
+  struct {
+    std::string line;
+    std::string xml;
+  } cases[] = {
+      {"Stats", "<Stats/>"},
+      {"2024-01-01 Stats: a=1 b_2=x/y c=3%", "<Stats a=\"1\" b_2=\"x/y\" c=\"3%\"/>"},
+      {"ct=101 before Stats after=<&>", "<Stats ct=\"101\" after=\"&lt;&amp;&gt;\"/>"},
+      {"Stats k= =v a==b", "<Stats a=\"=b\"/>"},
+      {"Stats n=1 n=2 9x=3 _9x=4", "<Stats n=\"1\" _9x=\"3\"/>"},
+  };
+  for (auto& c : cases) {
+    TestWriter w;
+    add_imgtrim_stat_line(w.get(), c.line.c_str());
+    EXPECT_EQ(w.text(), c.xml) << c.line;
+  }
+}
+
+TEST(Imgtrim, LogLinesWithStatsOnly) {
+  ScratchDir dir;
+  std::string log = dir.writeLines("imgtrim.log", {"started x=1", "Stats: ct=101 freed=12M",
+                                                   "stats: lower=1", "done Stats: ct=102 freed=0"});
+  TestWriter w;
+  add_imgtrim_info(w.get(), log.c_str());
+  add_imgtrim_info(w.get(), dir.file("absent").c_str());
+  EXPECT_EQ(w.text(), "<imgtrim><Stats ct=\"101\" freed=\"12M\"/><Stats ct=\"102\" freed=\"0\"/>"
+                      "</imgtrim><imgtrim/>");
+}
+
+}  // namespace
+}  // namespace cvsysinfo

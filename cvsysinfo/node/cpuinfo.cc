@@ -1,0 +1,112 @@
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "node/hardware.h"
+
+namespace cvsysinfo {
+namespace {
+
+constexpr int MAX_CPU_SOCKETS = 256;
+constexpr int MAX_CPU_CORES = 256;
+const char kSeparators[] = "\t :";
+
+// Per socket a core count and a thread counter per core, then the count of
+// sockets seen: one block of 256 x 257 + 2 integers.
+class Topology {
+ public:
+  Topology() : cells_(MAX_CPU_SOCKETS * (MAX_CPU_CORES + 1) + 2, 0) {}
+  int& cores(int socket) { return cells_[static_cast<size_t>(socket) * (MAX_CPU_CORES + 1)]; }
+  int& threads(int socket, int core) {
+    return cells_[static_cast<size_t>(socket) * (MAX_CPU_CORES + 1) + 1 + static_cast<size_t>(core)];
+  }
+  int& sockets() { return cells_[MAX_CPU_SOCKETS * (MAX_CPU_CORES + 1)]; }
+
+ private:
+  std::vector<int> cells_;
+};
+
+struct CpuLine {
+  int processor = -1;
+  int physical = -1;
+  int core = -1;
+  int lastProcessor = -1;
+};
+
+void reportLimit(const char* what, int value, const char* limit) {
+  fprintf(stderr, "internal error: %s = %d, need to increase %s limit and recompile\n", what, value,
+          limit);
+}
+
+// False when a number is beyond the table's limits.
+bool readLine(const char* line, CpuLine& cpu, Topology& table, HwInfo& info) {
+  if (!info.modelName) {
+    if (const char* value = find_key_value(line, "model name", kSeparators)) {
+      info.modelName = std::string(value, strcspn(value, "\n"));
+    }
+  }
+  if (cpu.processor < 0) cpu.processor = find_key_number(line, "processor", kSeparators);
+  if (cpu.physical < 0) cpu.physical = find_key_number(line, "physical id", kSeparators);
+  if (cpu.core < 0) cpu.core = find_key_number(line, "core id", kSeparators);
+  if (cpu.processor >= 0 && cpu.processor != cpu.lastProcessor) {
+    ++info.logical;
+    cpu.lastProcessor = cpu.processor;
+  }
+  if (cpu.processor < 0 || cpu.physical < 0 || cpu.core < 0) return true;
+  if (cpu.physical >= MAX_CPU_SOCKETS) {
+    reportLimit("curr_socket", cpu.physical, "MAX_CPU_SOCKETS");
+    return false;
+  }
+  if (cpu.core >= MAX_CPU_CORES) {
+    reportLimit("curr_core", cpu.core, "MAX_CPU_CORES");
+    return false;
+  }
+  if (table.cores(cpu.physical) == 0) {
+    ++info.sockets;
+    ++table.sockets();
+  }
+  int& threads = table.threads(cpu.physical, cpu.core);
+  if (threads++ == 0 && ++table.cores(cpu.physical) > info.coresPerSocket) {
+    info.coresPerSocket = table.cores(cpu.physical);
+  }
+  info.threadsPerCore = threads;
+  cpu.processor = cpu.physical = cpu.core = -1;
+  return true;
+}
+
+}  // namespace
+
+int parse_cpuinfo(HwInfo& info, const char* cpuinfo) {
+  std::optional<Topology> table;
+  try {
+    table.emplace();
+  } catch (const std::bad_alloc&) {
+    fprintf(stderr, "can't alloc memory for cpus structure\n");
+    return -1;
+  }
+  FILE* file = fopen(cpuinfo, "re");
+  if (!file) {
+    int error = errno;
+    fprintf(stderr, "can't read %s\n", cpuinfo);
+    fprintf(stderr, "error: %s\n", strerror(error));
+    return -1;
+  }
+  CpuLine cpu;
+  char line[256];
+  bool withinLimits = true;
+  while (withinLimits && fgets(line, sizeof line, file)) withinLimits = readLine(line, cpu, *table, info);
+  fclose(file);
+  if (!withinLimits) return -1;
+  if (info.logical == 0) info.logical = 1;
+  if (info.coresPerSocket == 0) info.coresPerSocket = 1;
+  if (info.threadsPerCore == 0) info.threadsPerCore = 1;
+  return 0;
+}
+
+int parse_cpuinfo(HwInfo& info) { return parse_cpuinfo(info, "/proc/cpuinfo"); }
+
+}  // namespace cvsysinfo

@@ -1,0 +1,57 @@
+#include "node/node.h"
+
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+
+#include "core/report.h"
+#include "core/test_writer.h"
+
+namespace cvsysinfo {
+namespace {
+
+// The element names directly inside NODE, in document order.
+std::vector<std::string> childrenOfNode(const std::string& xml, std::string& totals) {
+  std::vector<std::string> names;
+  xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "node.xml", nullptr, 0);
+  if (!doc) return names;
+  for (xmlNodePtr child = xmlDocGetRootElement(doc)->children; child; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    std::string name = reinterpret_cast<const char*>(child->name);
+    names.push_back(name);
+    if (name == "TOTAL_CT" || name == "RUNNING_CT") {
+      xmlChar* text = xmlNodeGetContent(child);
+      totals += name + "=" + reinterpret_cast<const char*>(text) + " ";
+      xmlFree(text);
+    }
+  }
+  xmlFreeDoc(doc);
+  return names;
+}
+
+TEST(Node, SectionsInOrderWithTheContainerTotals) {
+  total_ct_count = 4000000000u;
+  running_ct_count = 7;
+  TestWriter w;
+  testing::internal::CaptureStderr();
+  add_node(w.get());
+  testing::internal::GetCapturedStderr();
+  std::string totals;
+  std::vector<std::string> names = childrenOfNode(w.text(), totals);
+  total_ct_count = running_ct_count = 0;
+  EXPECT_EQ(totals, "TOTAL_CT=4000000000 RUNNING_CT=7 ");
+  // Whatever this host has, these are always written, in this order; the
+  // optional ones (CONF, the check tools, Hdimgs, memdedups) fall between.
+  const std::vector<std::string> always = {
+      "TOTAL_CT", "RUNNING_CT", "MemoryUsage", "DiskSpaceUsage", "YumRepositories", "VESTAT", "lvm",
+      "software_raid", "dmraid", "tessel", "high-availability", "hardware", "imgtrim", "chipcaps"};
+  std::vector<std::string> seen;
+  for (const std::string& name : names) {
+    if (std::find(always.begin(), always.end(), name) != always.end()) seen.push_back(name);
+  }
+  EXPECT_EQ(seen, always);
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names.back(), "chipcaps");
+}
+
+}  // namespace
+}  // namespace cvsysinfo

@@ -1,0 +1,50 @@
+// The host's block storage: LVM ("lvm"), mounted software RAID
+// ("software_raid") and BIOS RAID ("dmraid").
+#pragma once
+
+#include <libxml/xmlwriter.h>
+
+#include <string>
+#include <vector>
+
+#include "core/capture.h"
+
+namespace cvsysinfo {
+
+// lvm_parser's context: the columns learnt from the tool's header line.
+struct LvmState {
+  const char* line_element;
+  std::vector<std::string> columns;
+};
+
+// dmraid_parser's context: a fixed, null-terminated list of columns.
+struct DmraidState {
+  const char* line_element;
+  const char* const* columns;
+};
+
+void add_lvm_info(xmlTextWriterPtr writer);
+void add_lvm_volumes(xmlTextWriterPtr writer);
+void add_lvm_groups(xmlTextWriterPtr writer);
+void lvm_parser(LineParser* parser, char* line);
+
+void add_md_info(xmlTextWriterPtr writer);
+void add_md_device(xmlTextWriterPtr writer, const char* device);
+void mdadm_parser(LineParser* parser, char* line);
+
+void add_dmraid(xmlTextWriterPtr writer);
+void add_dmraid_devices(xmlTextWriterPtr writer);
+void add_dmraid_sets(xmlTextWriterPtr writer);
+void dmraid_parser(LineParser* parser, char* line);
+
+// The inner steps with their command or table given, for the tests.
+void add_lvm_list(xmlTextWriterPtr writer, const char* list_element, const char* command,
+                  const char* line_element);
+void add_md_info(xmlTextWriterPtr writer, const char* mount_table, const char* mdadm_format);
+void add_md_device(xmlTextWriterPtr writer, const char* device, const char* mdadm_format);
+void add_dmraid_list(xmlTextWriterPtr writer, const char* list_element, const char* command,
+                     const char* line_element, const char* const* columns);
+extern const char* const dmraid_device_columns[];
+extern const char* const dmraid_set_columns[];
+
+}  // namespace cvsysinfo
