@@ -44,9 +44,10 @@ void reportLimit(const char* what, int value, const char* limit) {
 
 // False when a number is beyond the table's limits.
 bool readLine(const char* line, CpuLine& cpu, Topology& table, HwInfo& info) {
-  if (!info.modelName) {
+  if (!info.hasModelName) {
     if (const char* value = find_key_value(line, "model name", kSeparators)) {
-      info.modelName = std::string(value, strcspn(value, "\n"));
+      info.modelName.assign(value, strcspn(value, "\n"));
+      info.hasModelName = true;
     }
   }
   if (cpu.processor < 0) cpu.processor = find_key_number(line, "processor", kSeparators);

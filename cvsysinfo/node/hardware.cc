@@ -81,7 +81,7 @@ void add_cpu_info(xmlTextWriterPtr writer, const HwInfo& info) {
                std::to_string(info.threadsPerCore));
   endElement(writer, "add_cpu_info", __LINE__);
   writeElement(writer, "add_cpu_info", __LINE__, "model-name",
-               info.modelName ? info.modelName->c_str() : nullptr);
+               info.hasModelName ? info.modelName.c_str() : nullptr);
   endElement(writer, "add_cpu_info", __LINE__);
 }
 

@@ -3,7 +3,6 @@
 
 #include <libxml/xmlwriter.h>
 
-#include <optional>
 #include <string>
 
 namespace cvsysinfo {
@@ -13,7 +12,8 @@ struct HwInfo {
   int sockets = 0;
   int coresPerSocket = 0;
   int threadsPerCore = 0;
-  std::optional<std::string> modelName;
+  bool hasModelName = false;  // the file had a "model name" line
+  std::string modelName;
   int ramMB = 0;
   int numaNodes = 0;
 };

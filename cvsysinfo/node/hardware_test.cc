@@ -25,12 +25,12 @@ struct Topology {
   int rc, logical, sockets, cores, threads;
 };
 
-Topology parse(const std::string& text, std::optional<std::string>* model = nullptr) {
+Topology parse(const std::string& text, std::string* model = nullptr) {
   ScratchDir dir;
   std::string path = dir.write("cpuinfo", text);
   HwInfo info;
   int rc = parse_cpuinfo(info, path.c_str());
-  if (model) *model = info.modelName;
+  if (model) *model = info.hasModelName ? info.modelName : "<none>";
   return {rc, info.logical, info.sockets, info.coresPerSocket, info.threadsPerCore};
 }
 
@@ -83,16 +83,16 @@ TEST(Cpuinfo, LimitMessages) {
 TEST(Cpuinfo, ModelName) {
   struct {
     std::string text;
-    std::optional<std::string> model;
+    std::string model;
   } cases[] = {
       {processorBlock(0, 0, 0, "Corvan(R) CPU E5 @ 2.40GHz") + processorBlock(1, 0, 1, "Other"),
        "Corvan(R) CPU E5 @ 2.40GHz"},
-      {processorBlock(0, 0, 0, nullptr), std::nullopt},
+      {processorBlock(0, 0, 0, nullptr), "<none>"},
       {"model name\t: \n", ""},
-      {"model name\t:", std::nullopt},
+      {"model name\t:", "<none>"},
   };
   for (auto& c : cases) {
-    std::optional<std::string> model;
+    std::string model;
     parse(c.text, &model);
     EXPECT_EQ(model, c.model) << c.text;
   }
@@ -148,7 +148,7 @@ TEST(HardwareElement, WrittenFromTheKernelFiles) {
   EXPECT_GT(info.ramMB, 0);
   TestWriter w;
   add_cpu_info(w.get(), info);
-  info.modelName.reset();
+  info.hasModelName = false;
   add_cpu_info(w.get(), info);
   EXPECT_EQ(w.text(),
             "<cpu><logical>2</logical><layout><sockets>1</sockets><cores-per-socket>1</cores-per-socket>"
