@@ -44,6 +44,33 @@ bool readAvailable(int fd, std::string& collected, bool& gotData) {
   }
 }
 
+// Both sides set the group, so that it exists whichever runs first.
+void leaveTerminalGroup(ChildProcess& child) {
+  if (child.pid > 0) {
+    setpgid(child.pid, child.pid);
+    return;
+  }
+  setpgid(0, 0);
+  int devNull = open("/dev/null", O_RDONLY);
+  if (devNull >= 0) {
+    dup2(devNull, STDIN_FILENO);
+    if (devNull != STDIN_FILENO) close(devNull);
+  }
+}
+
+int startCollectorProcess(ChildProcess& child, const char* path, char* const argv[],
+                          bool nonBlockingRead, bool ownGroup) {
+  int result = forkWithPipe(child, nonBlockingRead);
+  if (ownGroup && result == 0) leaveTerminalGroup(child);
+  if (child.pid != 0) return result;
+  if (result == 0) {
+    if (child.writeFd != STDOUT_FILENO) close(child.writeFd);
+    execv(path, argv);
+    logMessage("Error: Can't execute an information collector: %m");
+  }
+  _exit(255);
+}
+
 }  // namespace
 
 void exitChild(int status) {
@@ -100,14 +127,12 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
 
 int startCollector(ChildProcess& child, const char* path, char* const argv[],
                    bool nonBlockingRead) {
-  int result = forkWithPipe(child, nonBlockingRead);
-  if (child.pid != 0) return result;
-  if (result == 0) {
-    if (child.writeFd != STDOUT_FILENO) close(child.writeFd);
-    execv(path, argv);
-    logMessage("Error: Can't execute an information collector: %m");
-  }
-  _exit(255);
+  return startCollectorProcess(child, path, argv, nonBlockingRead, false);
+}
+
+int startCollectorInOwnGroup(ChildProcess& child, const char* path, char* const argv[],
+                             bool nonBlockingRead) {
+  return startCollectorProcess(child, path, argv, nonBlockingRead, true);
 }
 
 int pollChildExit(ChildProcess& child, int* status) {
@@ -132,6 +157,11 @@ int closeAndReap(ChildProcess& child, int* status) {
 int killChild(ChildProcess& child) {
   if (child.pid <= 0) return -1;
   return kill(child.pid, SIGKILL);
+}
+
+int killChildGroup(ChildProcess& child) {
+  if (child.pid <= 0) return -1;
+  return kill(-child.pid, SIGKILL);
 }
 
 int followUploadProgress(ChildProcess& child, int* status, FILE* stream, std::string& collected) {

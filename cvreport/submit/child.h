@@ -23,10 +23,18 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead);
 // Parent only; the child execs the program or exits with 255.
 int startCollector(ChildProcess& child, const char* path, char* const argv[],
                    bool nonBlockingRead);
+// As startCollector, for a collector that runs beside a full-screen
+// interface: it leads a process group of its own, so that killChildGroup
+// stops it together with everything it started, and it reads /dev/null
+// rather than the terminal.
+int startCollectorInOwnGroup(ChildProcess& child, const char* path, char* const argv[],
+                             bool nonBlockingRead);
 // 0 while the child runs, its pid once it has exited, -1 on error.
 int pollChildExit(ChildProcess& child, int* status);
 int closeAndReap(ChildProcess& child, int* status);
 int killChild(ChildProcess& child);
+// SIGKILL to the child's process group; -1 when pid is not positive.
+int killChildGroup(ChildProcess& child);
 // Collects the worker's output until it exits, printing a line per complete
 // "PROGRESS=" line; returns the final pollChildExit result.
 int followUploadProgress(ChildProcess& child, int* status, FILE* stream, std::string& collected);

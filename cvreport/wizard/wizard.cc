@@ -1,29 +1,121 @@
 #include "wizard/wizard.h"
 
+#include <fcntl.h>
+#include <locale.h>
+#include <newt.h>
 #include <stdio.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "run/log.h"
+#include "run/version.h"
+#include "run/workspace.h"
+#include "wizard/dialogs.h"
+#include "wizard/pages.h"
 
 namespace cvreport {
+namespace {
 
-class WizDialog {
- public:
-  virtual ~WizDialog() = default;
-};
+constexpr size_t kLastPage = 4;
+
+// The version reader explains a bad release file on stdout, which here
+// would land under the screen; the banner just goes without the version.
+std::string bannerText() {
+  fflush(stdout);
+  int saved = dup(STDOUT_FILENO);
+  int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && devNull >= 0) dup2(devNull, STDOUT_FILENO);
+  std::string version;
+  int result = readProductVersion(version);
+  fflush(stdout);
+  if (saved >= 0) {
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+  }
+  if (devNull >= 0) close(devNull);
+  if (result != 0) return "Corvanta Problem Report";
+  return "Corvanta " + version + " Problem Report";
+}
+
+bool haveTerminal() { return isatty(STDIN_FILENO) && isatty(STDOUT_FILENO); }
+
+// Runs the pages from the first; true when the user confirmed a cancel.
+bool runPages(WizardPages& pages) {
+  size_t index = 0;
+  for (;;) {
+    switch (pages.pages[index]->run()) {
+      case WIZ_NEXT:
+        if (index < kLastPage) ++index;
+        break;
+      case WIZ_BACK:
+        if (index > 0) --index;
+        break;
+      case WIZ_CANCEL:
+        if (confirmCancel() == WIZ_CANCEL) return true;
+        break;
+      case WIZ_FINISH:
+      case WIZ_ABORT:
+        return false;
+      default:
+        break;
+    }
+  }
+}
+
+void explainNoTerminal() {
+  fputs("cvreport: the full-screen wizard needs a terminal as its standard input and"
+        " output.\nTo file a report without it, give all five contact options: -n NAME"
+        " -c COMPANY -e EMAIL -s SUBJECT -m DESCRIPTION (see cvreport --help).\n",
+        stderr);
+}
+
+}  // namespace
 
 WizardPages::WizardPages() = default;
 WizardPages::~WizardPages() = default;
 
-// The full-screen pages are not part of this build yet: point the user to
-// the console flow rather than pretend a report was made.
-int initWizard(WizardPages&) {
-  fputs("cvreport: the full-screen wizard is not available in this build.\n"
-        "Give all five contact options (-n, -c, -e, -s and -m) to file a report"
-        " from the command line; see cvreport --help.\n",
-        stderr);
-  return -1;
+int initWizard(WizardPages& pages) {
+  if (!haveTerminal()) {
+    explainNoTerminal();
+    return -1;
+  }
+  // Entries take typed UTF-8 characters whole, and labels may be translated.
+  setlocale(LC_CTYPE, "");
+  setlocale(LC_MESSAGES, "");
+  std::string banner = bannerText();
+  if (newtInit() < 0) {
+    newtFinished();
+    explainNoTerminal();
+    return -1;
+  }
+  newtCls();
+  newtDrawRootText(0, 0, banner.c_str());
+  pages.pages.push_back(std::make_unique<DlgWizStep1>());
+  pages.pages.push_back(std::make_unique<DlgWizStep2>());
+  pages.pages.push_back(std::make_unique<DlgWizStep3>());
+  pages.pages.push_back(std::make_unique<DlgWizStep4>());
+  pages.pages.push_back(std::make_unique<DlgWizStep5>());
+  return 0;
 }
 
-void runWizard(WizardPages&) {}
+void runWizard(WizardPages& pages) {
+  std::string message;
+  int started = startReportRun(message);
+  if (started != 0) {
+    if (!message.empty()) showStartError(message);
+    if (started > 0) cleanupReportRunInWizard();
+    return;
+  }
+  if (runPages(pages)) logMessage("Session has been canceled");
+  cleanupReportRunInWizard();
+}
 
-void closeWizard(WizardPages& pages) { pages.pages.clear(); }
+void closeWizard(WizardPages& pages) {
+  newtFinished();
+  logMessage("Session finished");
+  pages.pages.clear();
+}
 
 }  // namespace cvreport

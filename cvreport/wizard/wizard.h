@@ -14,7 +14,8 @@ struct WizardPages {
   std::vector<std::unique_ptr<WizDialog>> pages;
 };
 
-// Non-zero when the wizard cannot run; it has then told the user why.
+// Non-zero when the wizard cannot run (no terminal); it has then told the
+// user why on stderr, and no report run has started.
 int initWizard(WizardPages& pages);
 void runWizard(WizardPages& pages);
 void closeWizard(WizardPages& pages);

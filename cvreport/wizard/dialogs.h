@@ -1,0 +1,27 @@
+// The wizard's modal message box, the cancel confirmation, the error
+// dialogs, and the end of a report run with its notice on the screen.
+#pragma once
+
+#include <string>
+
+#include "wizard/pages.h"
+
+namespace cvreport {
+
+// Title and text are shown as given; button2 may be null. True exactly when
+// button2 ended the box (F12 and Escape count as button1).
+bool showMessageBox(const char* title, const char* text, const char* button1,
+                    const char* button2, bool focusSecond);
+
+// WIZ_CANCEL when the user confirms, WIZ_BACK when the page should come back.
+WizResult confirmCancel();
+
+void showStartError(const std::string& message);
+void showFatalError(const std::string& detail);
+// Also keeps the archive and leaves the failure with the manual-send hint
+// for the terminal after the wizard has ended.
+void showSubmitError(const std::string& detail);
+
+void cleanupReportRunInWizard();
+
+}  // namespace cvreport

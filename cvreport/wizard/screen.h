@@ -1,0 +1,32 @@
+// Thin helpers over newt for the wizard's windows: translated labels and
+// the calls whose C signature wants writable strings.
+#pragma once
+
+#include <newt.h>
+
+#include <string>
+
+namespace cvreport {
+
+// Titles and button labels go through the message catalogue of the default
+// domain; page texts are shown as they stand.
+const char* tr(const char* text);
+
+// A wrapping textbox sized to the text reflowed around width.
+newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, int flexUp);
+// A centred window sized to the grid, titled (no title when null).
+void openGridWindow(newtGrid grid, const char* title);
+// A button bar of one or two buttons; second may be null.
+newtGrid makeButtonBar(const char* first, newtComponent* firstButton, const char* second,
+                       newtComponent* secondButton);
+newtGrid makeButtonBar3(const char* first, newtComponent* firstButton, const char* second,
+                        newtComponent* secondButton, const char* third,
+                        newtComponent* thirdButton);
+
+// Sets a grid cell; padding is left, top, right, bottom.
+void placeComponent(newtGrid grid, int col, int row, newtComponent component, int padTop,
+                    int anchor, int flags = 0);
+void placeSubgrid(newtGrid grid, int col, int row, newtGrid subgrid, int padLeft, int padTop,
+                  int anchor, int flags = 0);
+
+}  // namespace cvreport

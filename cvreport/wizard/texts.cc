@@ -1,0 +1,84 @@
+#include "wizard/texts.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace cvreport {
+
+const char kWelcomeTitle[] = "Welcome to Corvanta Problem Report wizard!";
+const char kWelcomeText[] =
+    "This wizard helps you report the problems related to the Corvanta installation directly "
+    "to the Corvanta technical support. That is how the wizard works:\n\n\t\t\t\t- The problem "
+    "description and the details on your Corvanta installation are collected into a single "
+    "archive file. The archive file does not contain any private information of yours.\n\n"
+    "\t\t\t\t- The archive is uploaded to the Corvanta technical support site. The wizard does "
+    "not upload any additional information except for the archive file.";
+const char kContactIntro[] =
+    "Please provide your contact information and a detailed problem description that you "
+    "want to report to the Corvanta technical support team.";
+const char kCollectText[] =
+    "Corvanta logs along with the system and network settings information are collected into "
+    "the final report required for the problem analysis to be completed by the Corvanta "
+    "technical support team.";
+
+std::string submitPageText(const std::string& archivePath) {
+  std::string text =
+      "The wizard has finished generating the report and is ready to submit it to the "
+      "Corvanta technical support.\n\nThe collected data is located in the\n{REP_PATH} "
+      "file.\n\nPlease press the 'Submit' button  to send the report.";
+  text.replace(text.find("{REP_PATH}"), 10, archivePath);
+  return text;
+}
+
+std::string submitErrorText(const std::string& detail, const std::string& hint) {
+  return "Failed to submit your report:\n\t\t\t\t" + detail + "\n\n" + hint;
+}
+
+std::string resultText(const std::map<std::string, std::string>& replyValues,
+                       std::string& idText) {
+  std::string text =
+      "Your report has been successfully submitted to the Corvanta technical support team.\n\n";
+  idText.clear();
+  auto it = replyValues.find("REPID");
+  if (it == replyValues.end()) return text;
+  idText = "Your problem report was assigned ID " + it->second +
+           "\n\nPlease refer to this ID when contacting the Corvanta technical support.\n"
+           "\nYou have been sent an email notification about the report with additional "
+           "instructions on how you can further communicate with the Corvanta support team "
+           "via email.\n\n";
+  return text + idText;
+}
+
+bool parseCollectorProgress(const std::string& line, int& percent) {
+  int value = 0;
+  if (sscanf(line.c_str(), "Progress: %d", &value) != 1) return false;
+  percent = value;
+  return true;
+}
+
+bool lastUploadPercent(const std::string& collected, size_t& scanPos, int& percent) {
+  static const std::string kKey = "PROGRESS=";
+  bool found = false;
+  for (;;) {
+    size_t at = collected.find(kKey, scanPos);
+    if (at == std::string::npos) break;
+    size_t end = collected.find('\n', at);
+    if (end == std::string::npos) break;
+    // Only a key at the start of a line is a progress line.
+    if (at == 0 || collected[at - 1] == '\n') {
+      std::string number = collected.substr(at + kKey.size(), end - at - kKey.size());
+      char* rest = nullptr;
+      long value = strtol(number.c_str(), &rest, 10);
+      if (!number.empty() && *rest == '\0') {
+        percent = static_cast<int>(value < 0 ? 0 : value > 100 ? 100 : value);
+        found = true;
+      }
+    }
+    scanPos = end + 1;
+  }
+  return found;
+}
+
+int scalePercent(int percent) { return percent < 0 ? 0 : percent > 100 ? 100 : percent; }
+
+}  // namespace cvreport

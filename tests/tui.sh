@@ -1,0 +1,211 @@
+# Helpers of the wizard cases, sourced after common.sh: cvreport runs in a
+# detached tmux session of a fixed size inside the case's namespace, on a
+# private tmux socket; keys go in through tmux, and the screen comes back as
+# text through capture-pane.
+
+command -v tmux >/dev/null || cv_skip "tmux is not installed"
+
+CV_TMUX_SOCKET=$WORK/tmux.sock
+CV_SCREEN=$WORK/screen        # the last captured screen
+CV_TUI_STATUS=$WORK/tui-status # cvreport's exit status, once it has ended
+CV_TUI_COLS=80
+CV_TUI_ROWS=32
+CV_TUI_TERM=screen
+CV_TUI_LANG=C.UTF-8
+
+tui_tmux() { tmux -u -S "$CV_TMUX_SOCKET" "$@"; }
+
+cv_on_exit "tmux -S '$CV_TMUX_SOCKET' kill-server"
+
+# Starts cvreport with the given arguments in a fresh session. The pane stays
+# after cvreport has ended, so the restored terminal can still be read, and
+# everything cvreport writes to the terminal is kept in $CV_TTY_OUTPUT.
+# NAME=value words in the array TUI_ENV go to cvreport's environment alone
+# (not to tmux or the shell around it).
+TUI_ENV=()
+CV_TTY_OUTPUT=$WORK/tty-output
+tui_start() {
+  tui_tmux kill-server 2>/dev/null || true
+  rm -f "$CV_TUI_STATUS" "$CV_SCREEN" "$CV_TTY_OUTPUT" "$WORK/tui-go"
+  local script=$WORK/tui-run.sh arg i
+  {
+    # cvreport starts once the pane's output is being recorded.
+    printf 'for ((i = 0; i < 100; i++)); do [ -e %q ] && break; sleep 0.05; done\n' "$WORK/tui-go"
+    printf 'export TERM=%q LANG=%q\n' "$CV_TUI_TERM" "$CV_TUI_LANG"
+    printf 'env'
+    for arg in "${TUI_ENV[@]}"; do printf ' %q' "$arg"; done
+    printf ' %q' "$BIN/cvreport"
+    for arg in "$@"; do printf ' %q' "$arg"; done
+    # The title sequence marks the end of cvreport's output without showing.
+    printf '\nstatus=$?\nprintf "\\033]2;cvreport-ended\\033\\\\"\n'
+    printf 'echo $status >%q\nexec sleep 3600\n' "$CV_TUI_STATUS"
+  } >"$script"
+  tui_tmux -f /dev/null new-session -d -s cv -c "$WORK" -x "$CV_TUI_COLS" -y "$CV_TUI_ROWS" \
+    "bash $(printf %q "$script")"
+  tui_tmux pipe-pane -t cv -o "cat >>$(printf %q "$CV_TTY_OUTPUT")"
+  touch "$WORK/tui-go"
+}
+
+# Whether cvreport ever wrote text to the terminal, however briefly it was
+# on the screen.
+tui_wrote() { grep -qF -- "$1" "$CV_TTY_OUTPUT" 2>/dev/null; }
+
+# Captures the screen into $CV_SCREEN.
+tui_capture() { tui_tmux capture-pane -p -t cv >"$CV_SCREEN"; }
+
+# Waits, at most the given seconds (default 15), until the screen shows text.
+tui_wait_for() {
+  local text=$1 limit=${2:-15} i
+  for ((i = 0; i < limit * 10; i++)); do
+    tui_capture
+    grep -qF -- "$text" "$CV_SCREEN" && return 0
+    sleep 0.1
+  done
+  tui_fail "the screen never showed [$text]"
+}
+
+# Waits until the screen no longer shows text.
+tui_wait_gone() {
+  local text=$1 limit=${2:-15} i
+  for ((i = 0; i < limit * 10; i++)); do
+    tui_capture
+    grep -qF -- "$text" "$CV_SCREEN" || return 0
+    sleep 0.1
+  done
+  tui_fail "the screen still shows [$text]"
+}
+
+# Sends tmux key names (Enter, Tab, BSpace, Up, F12, C-k, ...).
+tui_keys() { tui_tmux send-keys -t cv "$@"; }
+
+# Types text literally.
+tui_type() { tui_tmux send-keys -t cv -l -- "$1"; }
+
+# Presses Tab the given number of times.
+tui_tabs() {
+  local i
+  for ((i = 0; i < $1; i++)); do tui_keys Tab; done
+}
+
+# Waits until cvreport has ended and all it wrote has been recorded, and
+# sets STATUS to its exit status.
+tui_wait_exit() {
+  local limit=${1:-30} i
+  for ((i = 0; i < limit * 10; i++)); do
+    if [ -s "$CV_TUI_STATUS" ] && tui_wrote "cvreport-ended"; then
+      STATUS=$(cat "$CV_TUI_STATUS")
+      tui_capture
+      return 0
+    fi
+    sleep 0.1
+  done
+  tui_fail "cvreport did not end"
+}
+
+# The row of the screen that shows text (first match), from 0.
+tui_row_of() { grep -nF -- "$1" "$CV_SCREEN" | head -n 1 | cut -d: -f1 | awk '{print $1 - 1}'; }
+
+# The cursor's position as "column row".
+tui_cursor() { tui_tmux display-message -p -t cv '#{cursor_x} #{cursor_y}'; }
+
+tui_fail() {
+  tui_capture 2>/dev/null || true
+  echo "--- screen" >&2
+  cat "$CV_SCREEN" >&2 2>/dev/null || true
+  cv_fail "$@"
+}
+
+# --- the wizard's road ----------------------------------------------------
+
+# Installs the paced collector; what it records lands in $CV_OBSERVE. Its
+# processes do not outlive the case.
+tui_paced_collector() {
+  cv_collector "$SRC/tests/fixtures/collectors/paced_collector.sh"
+  export CV_OBSERVE=$WORK/observed
+  cv_on_exit "cat '$CV_OBSERVE'/collector-pids '$CV_OBSERVE'/helper-pids | xargs -r kill -9"
+}
+
+# On the contact page with the focus on "Next" (as the page opens): types
+# the four fields and the description into empty entries and presses Next.
+tui_fill_contact() {
+  tui_tabs 2
+  tui_type "$1"
+  tui_keys Enter
+  tui_type "$2"
+  tui_keys Enter
+  tui_type "$3"
+  tui_keys Enter
+  tui_type "$4"
+  tui_keys Enter
+  tui_type "$5"
+  tui_tabs 2
+  tui_keys Enter
+}
+
+# Starts the wizard and walks it to the collection page with valid details.
+tui_to_collection() {
+  tui_start "$@"
+  tui_wait_for "Welcome to Corvanta Problem Report wizard!"
+  tui_keys Enter
+  tui_wait_for "Problem Description:"
+  tui_fill_contact "Ada Admin" "Example Hosting" "ada@example.net" "Containers stop" \
+    "All containers stopped."
+  tui_wait_for "Gathering information..."
+}
+
+# Waits (5 seconds at most) until the cursor stands on the first screen line
+# that shows text, within that text or up to two columns before it.
+tui_expect_cursor_on() {
+  local text=$1 row col at cursor_row i
+  for ((i = 0; i < 50; i++)); do
+    tui_capture
+    row=$(tui_row_of "$text")
+    if [ -n "$row" ]; then
+      at=$(python3 -c 'import sys; print(open(sys.argv[1], encoding="utf-8").read().splitlines()[int(sys.argv[2])].find(sys.argv[3]))' \
+        "$CV_SCREEN" "$row" "$text")
+      read -r col cursor_row < <(tui_cursor)
+      [ "$cursor_row" = "$row" ] && [ "$col" -ge $((at - 2)) ] && [ "$col" -le $((at + ${#text})) ] &&
+        return 0
+    fi
+    sleep 0.1
+  done
+  tui_fail "the cursor is at column $col, row $cursor_row, not on [$text] (column $at, row $row)"
+}
+
+# Prints the text of a window: the screen from the first line that shows
+# text down to the window's buttons or bottom edge, each line cut from
+# text's column to the window's right edge, so that what lies around the
+# window does not show.
+tui_window_text() {
+  python3 - "$CV_SCREEN" "$1" <<'PY'
+import sys
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+for row, line in enumerate(lines):
+    col = line.find(sys.argv[2])
+    if col >= 0:
+        break
+else:
+    sys.exit(0)
+for line in lines[row:]:
+    inside = line[col:].split("\u2502")[0]
+    if "\u2514" in line[:col] or "\u250c" in inside:
+        break
+    print(inside.rstrip())
+PY
+}
+
+# Whether a process is still running (a zombie has ended).
+tui_running() { [ -e "/proc/$1" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null; }
+
+# Fails when a process the paced collector recorded is still running.
+tui_expect_collectors_gone() {
+  local pid i
+  for pid in $(cat "$CV_OBSERVE/collector-pids" "$CV_OBSERVE/helper-pids" 2>/dev/null); do
+    for ((i = 0; i < 20; i++)); do
+      tui_running "$pid" || break
+      sleep 0.1
+    done
+    tui_running "$pid" && tui_fail "collector process $pid is still running $*"
+  done
+  return 0
+}
