@@ -42,6 +42,9 @@ int copyNode(xmlTextWriterPtr writer, xmlTextReaderPtr reader) {
 }  // namespace
 
 void embed_xml(xmlTextWriterPtr writer, const std::string& xml) {
+  // A tool that printed nothing has nothing to embed; the reader would only
+  // complain on stderr.
+  if (xml.empty()) return;
   xmlTextReaderPtr reader = xmlReaderForMemory(xml.data(), static_cast<int>(xml.size()),
                                                "noname.xml", nullptr, 0);
   if (!reader) return;

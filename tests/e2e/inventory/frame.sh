@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The command line and the document's frame: no argument, an unwritable
+# path, extra arguments, a library that cannot be opened, and an empty host.
+source "$(dirname "$0")/../../common.sh"
+source "$SRC/tests/sim_host.sh"
+
+cv_sim_host "$SRC/tests/fixtures/hosts/empty"
+
+# No argument: nothing at all, status 1.
+run_cvsysinfo
+expect_status 1
+expect_empty "$OUT"
+expect_empty "$ERR"
+
+# A path in a directory that does not exist: the writer's message, status 0.
+run_cvsysinfo /nonexistent/dir/out.xml
+expect_status 0
+expect_eq "$(cat "$OUT")" "testXmlwriterFilename: Error creating the xml writer" "stdout"
+[ ! -e /nonexistent/dir/out.xml ] || cv_fail "a file was made"
+
+# An empty host: all four sections in order, the host entry alone.
+run_cvsysinfo "$WORK/empty.xml"
+expect_status 0
+expect_empty "$OUT"
+head -c 39 "$WORK/empty.xml" | grep -qF '<?xml version="1.0" encoding="UTF-8"?>' || cv_fail "no XML declaration"
+expect_eq "$(xmllint --xpath 'name(/*)' "$WORK/empty.xml")" CVLIN "document element"
+expect_eq "$(xmllint --xpath 'count(/CVLIN/*)' "$WORK/empty.xml")" 4 "sections"
+seen=
+for s in CVLIST CONTAINERS NODE CVTEMPLATES; do
+  expect_eq "$(xmllint --xpath "name(/CVLIN/*[$((${#seen} + 1))])" "$WORK/empty.xml")" "$s" "section order"
+  seen+=x
+done
+expect_inventory_golden "$WORK/empty.xml" empty
+
+# Extra arguments change nothing.
+run_cvsysinfo "$WORK/again.xml" extra arguments
+expect_status 0
+expect_inventory_golden "$WORK/again.xml" empty
+
+# The container-control library cannot be opened: its code is the status.
+cv_sim_host "$SRC/tests/fixtures/hosts/failures"
+run_cvsysinfo "$WORK/failed.xml"
+expect_status 19
+expect_eq "$(cat "$ERR")" "Failed to initialize cvctl library, err = 19!" "stderr"
+[ ! -e "$WORK/failed.xml" ] || cv_fail "a document was written"
+
+cv_pass
