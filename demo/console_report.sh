@@ -1,20 +1,17 @@
 #!/usr/bin/env bash
 # The main job on a simulated host: a complete console problem report, from
 # the collector to the problem ID, sent to a local support service on
-# loopback. It runs inside the test harness's private mount namespace, so the
-# host's /etc, /tmp and /var/log are never touched.
+# loopback, and the host's inventory document. It runs inside the test
+# harness's private mount namespace, so the host's /etc, /tmp and /var/log
+# are never touched; the inventory is left in demo-output/ of the checkout.
 source "$(dirname "$0")/../tests/common.sh"
+source "$SRC/tests/sim_host.sh"
 
-# The simulated platform host.
+# The simulated platform host, with cvsysinfo installed for the collector.
+cv_sim_host "$SRC/tests/fixtures/hosts/mixed"
 cv_release "Orbelin Nimbus Server 7.0.1 (build 2291)"
-mkdir -p /etc/cv
-cat >/etc/cv/cv.conf <<'CONF'
-# Platform settings of the simulated host
-VIRTUOZZO=yes
-CT_ROOT=/vz/root
-DUMP_PASSWORD="never-leaves-the-host"
-CONF
 cv_collector
+export PATH=$PATH:$BIN
 
 # The vendor's support service, here a local stand-in on loopback.
 cv_service_start --repid "$((RANDOM % 90000 + 10000))"
@@ -29,8 +26,23 @@ set -e
 echo "== cvreport exited with status $status"
 echo
 echo "== What the support service received:"
-cv_requests parts | awk -F'\t' '{ v = $4; if (length(v) > 60) v = substr(v, 1, 57) "..."; printf "   %-10s %s\n", $1, ($2 != "-" ? $2 " (" $3 ", " '"$(cv_requests part report size)"' " bytes)" : v) }'
+size=$(cv_requests part report size)
+cv_requests parts | while IFS=$'\t' read -r name file type value; do
+  [ "$file" != - ] && value="$file ($type, $size bytes)"
+  [ ${#value} -gt 60 ] && value="${value:0:57}..."
+  printf '   %-10s %s\n' "$name" "$value"
+done
 echo
 echo "== /var/log/cvreport.log:"
-sed 's/^/   /' /var/log/cvreport.log | grep -v '^   [^A-Z]' | head -n 20
+grep -E '^[A-Z][a-z]{2} [0-9]{2} ' /var/log/cvreport.log | sed 's/^/   /' | head -n 20
+
+echo
+echo "== cvsysinfo demo-output/inventory.xml"
+mkdir -p "$SRC/demo-output"
+"$BIN/cvsysinfo" "$SRC/demo-output/inventory.xml" 2>"$WORK/cvsysinfo.err" || status=$?
+xmllint --noout "$SRC/demo-output/inventory.xml" && echo "   well-formed XML, $(wc -c <"$SRC/demo-output/inventory.xml") bytes:"
+xmllint --xpath 'concat("   ", count(//CONTAINERS/CT[CTID!=0]), " containers, ", count(//CONTAINERS/CT[STATE="running"]), " running, ", count(//CVTEMPLATES/TEMPLATE), " templates")' \
+  "$SRC/demo-output/inventory.xml"
+echo
+echo "   The document is in demo-output/inventory.xml of this checkout."
 exit "$status"
