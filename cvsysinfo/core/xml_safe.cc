@@ -75,6 +75,10 @@ std::string xmlSafeText(const std::string& text) {
 
 std::string xmlSafeName(const char* name) {
   std::string result = name ? name : "";
+  // A colon would make the name a namespace prefix that nothing declares.
+  for (char& c : result) {
+    if (c == ':') c = '_';
+  }
   if (!result.empty() && xmlValidateName(reinterpret_cast<const xmlChar*>(result.c_str()), 0) == 0 &&
       isNameStart(static_cast<unsigned char>(result[0]))) {
     return result;

@@ -13,7 +13,8 @@ bool mendXmlText(const char* text, size_t length, std::string& out);
 std::string xmlSafeText(const std::string& text);
 
 // A name that is not a valid XML name (empty, or not starting with a letter
-// or "_") gets a leading "_"; characters no name may hold become "_".
+// or "_") gets a leading "_"; characters no name may hold, and ":", become
+// "_".
 std::string xmlSafeName(const char* name);
 
 }  // namespace cvsysinfo

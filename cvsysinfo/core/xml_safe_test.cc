@@ -29,7 +29,7 @@ TEST(XmlSafeName, MendsOnlyInvalidNames) {
     const char* out;
   } cases[] = {
       {"CTID", "CTID"}, {"_x", "_x"}, {"caf\xc3\xa9", "caf\xc3\xa9"}, {"1ST", "_1ST"},
-      {"", "_"},        {"-x", "_-x"}, {"a b", "a_b"}, {"\xff", "___"},
+      {"", "_"},        {"-x", "_-x"}, {"a b", "a_b"}, {"\xff", "___"}, {"md:key", "md_key"},
   };
   for (auto& c : cases) EXPECT_EQ(xmlSafeName(c.in), c.out) << c.in;
 }
