@@ -38,6 +38,10 @@ if [ -z "${CV_SANDBOX:-}" ]; then
   exit "$status"
 fi
 
+# The working directory may lie under a path this namespace is about to
+# hide (a checkout under /tmp); programs that look at it must not stumble.
+cd /
+
 _cv_cleanup_steps=()
 cv_on_exit() { _cv_cleanup_steps+=("$*"); }
 _cv_cleanup() {
@@ -57,6 +61,7 @@ mount --bind "$CV_BUILD_DIR" "$CV_SANDBOX/build"
 SRC=$CV_SANDBOX/src
 BIN=$CV_SANDBOX/build/bin
 WORK=$CV_SANDBOX/work # the case's scratch space, outside every replaced path
+cd "$WORK"
 
 # Replaces a directory by an overlay over itself: the host's files stay
 # visible, and what the case writes or deletes there stays in the sandbox.
