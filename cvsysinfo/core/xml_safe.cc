@@ -79,12 +79,16 @@ std::string xmlSafeName(const char* name) {
   for (char& c : result) {
     if (c == ':') c = '_';
   }
-  if (!result.empty() && xmlValidateName(reinterpret_cast<const xmlChar*>(result.c_str()), 0) == 0 &&
+  // libxml2 takes a byte that is not UTF-8 for a Latin-1 letter and passes
+  // the name, so only valid text may be trusted to its check.
+  std::string mended;
+  bool invalidText = mendXmlText(result.data(), result.size(), mended);
+  if (!invalidText && !result.empty() &&
+      xmlValidateName(reinterpret_cast<const xmlChar*>(result.c_str()), 0) == 0 &&
       isNameStart(static_cast<unsigned char>(result[0]))) {
     return result;
   }
-  std::string mended;
-  if (mendXmlText(result.data(), result.size(), mended)) result = mended;
+  if (invalidText) result = mended;
   if (result.empty() || !isNameStart(static_cast<unsigned char>(result[0]))) result.insert(0, "_");
   if (xmlValidateName(reinterpret_cast<const xmlChar*>(result.c_str()), 0) == 0) return result;
   // Characters that no name may hold: keep ASCII letters, digits, "_", "-"

@@ -30,6 +30,8 @@ TEST(XmlSafeName, MendsOnlyInvalidNames) {
   } cases[] = {
       {"CTID", "CTID"}, {"_x", "_x"}, {"caf\xc3\xa9", "caf\xc3\xa9"}, {"1ST", "_1ST"},
       {"", "_"},        {"-x", "_-x"}, {"a b", "a_b"}, {"\xff", "___"}, {"md:key", "md_key"},
+      // Bytes that are not UTF-8 but that libxml2 reads as Latin-1 letters.
+      {"uu\xc2" "A", "uu___A"}, {"caf\xe9", "caf___"},
   };
   for (auto& c : cases) EXPECT_EQ(xmlSafeName(c.in), c.out) << c.in;
 }
