@@ -109,6 +109,14 @@ if [ -x "$BIN/cvsysinfo" ] && [ -x "$BIN/cvsim-tool" ] && [ -f "$SRC/tests/sim_h
     fi
   done
   echo "simulated hosts with a document: $hosts"
+  # The README's demo writes the inventory of one of these hosts; its
+  # document is among those just validated.
+  demo_host=$(grep -o 'tests/fixtures/hosts/[A-Za-z0-9_.-]*' "$SRC/demo/console_report.sh" 2>/dev/null |
+    head -n 1 | sed 's,.*/,,')
+  if [ -n "$demo_host" ]; then
+    [ -s "$WORK/host-$demo_host.xml" ] || failures+=("the demo's host $demo_host (no document)")
+    echo "the demo's host: $demo_host"
+  fi
 else
   echo "cvsysinfo or the simulated platform is not built: no fresh documents"
 fi
