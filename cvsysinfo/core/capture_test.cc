@@ -142,5 +142,11 @@ TEST(EmbedXml, CopiesElementsAttributesAndTextAndClosesBrokenOutput) {
             "<broken><open><inner/></open></broken>");
 }
 
+TEST(EmbedXml, AttributesThatBecomeOneNameAreWrittenOnce) {
+  TestWriter w;
+  embed_xml(w.get(), "<check b:c=\"1\" b_c=\"2\" xml:lang=\"en\" xml_lang=\"x\" d=\"3\"/>");
+  EXPECT_EQ(w.text(), "<check b_c=\"1\" xml_lang=\"en\" d=\"3\"/>");
+}
+
 }  // namespace
 }  // namespace cvsysinfo

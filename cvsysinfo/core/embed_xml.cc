@@ -1,9 +1,12 @@
 #include <libxml/xmlreader.h>
 
+#include <set>
+#include <string>
 #include <vector>
 
 #include "core/capture.h"
 #include "core/report.h"
+#include "core/xml_safe.h"
 
 namespace cvsysinfo {
 namespace {
@@ -16,9 +19,14 @@ int copyNode(xmlTextWriterPtr writer, xmlTextReaderPtr reader) {
     case XML_READER_TYPE_ELEMENT: {
       startElement(writer, "add_command_xml", __LINE__, C(xmlTextReaderConstName(reader)));
       bool empty = xmlTextReaderIsEmptyElement(reader) == 1;
+      // Names that differ in the tool's output can become one once made
+      // safe ("a:b" and "a_b"); a second attribute of one name would break
+      // the document, so the first wins.
+      std::set<std::string> written;
       while (xmlTextReaderMoveToNextAttribute(reader) == 1) {
-        writeAttribute(writer, "add_command_xml", __LINE__, C(xmlTextReaderConstName(reader)),
-                       C(xmlTextReaderConstValue(reader)));
+        const char* name = C(xmlTextReaderConstName(reader));
+        if (!written.insert(xmlSafeName(name)).second) continue;
+        writeAttribute(writer, "add_command_xml", __LINE__, name, C(xmlTextReaderConstValue(reader)));
       }
       if (!empty) return 1;
       endElement(writer, "add_command_xml", __LINE__);
