@@ -10,7 +10,7 @@ packages=(
   libgtest-dev googletest
   python3 tmux tinyproxy openssl ca-certificates curl
   util-linux procps iproute2 tar gzip coreutils
-  gettext groff man-db dpkg-dev file rpm
+  gettext locales groff man-db dpkg-dev file rpm
 )
 
 missing=()
