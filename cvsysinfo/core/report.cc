@@ -1,5 +1,7 @@
 #include "core/report.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -21,6 +23,37 @@ uint32_t running_ct_count = 0;
 namespace {
 
 const xmlChar* X(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+
+// The document's file, written by the writer through these callbacks.
+// libxml2's own file output reports a failure to write its last buffer only
+// to xmlFreeTextWriter, which drops it: a disk that filled up there left a
+// cut document and status 0.
+struct OutputFile {
+  int fd = -1;
+  bool failed = false;
+};
+
+int writeOutput(void* context, const char* buffer, int length) {
+  auto* file = static_cast<OutputFile*>(context);
+  int done = 0;
+  while (done < length) {
+    ssize_t n = write(file->fd, buffer + done, static_cast<size_t>(length - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      file->failed = true;
+      return -1;
+    }
+    done += static_cast<int>(n);
+  }
+  return length;
+}
+
+int closeOutput(void* context) {
+  auto* file = static_cast<OutputFile*>(context);
+  if (file->fd >= 0 && close(file->fd) != 0) file->failed = true;
+  file->fd = -1;
+  return file->failed ? -1 : 0;
+}
 
 }  // namespace
 
@@ -101,8 +134,19 @@ int putEndElement(xmlTextWriterPtr writer) {
 }
 
 void makeXmlReport(const char* outputPath) {
-  xmlTextWriterPtr writer = xmlNewTextWriterFilename(outputPath, 0);
+  OutputFile file;
+  // "-" has always meant standard output, as libxml2's file output read it.
+  file.fd = strcmp(outputPath, "-") == 0 ? dup(STDOUT_FILENO)
+                                         : open(outputPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  xmlOutputBufferPtr output =
+      file.fd < 0 ? nullptr : xmlOutputBufferCreateIO(writeOutput, closeOutput, &file, nullptr);
+  xmlTextWriterPtr writer = output ? xmlNewTextWriter(output) : nullptr;
   if (!writer) {
+    if (output) {
+      xmlOutputBufferClose(output);
+    } else if (file.fd >= 0) {
+      close(file.fd);
+    }
     printf("testXmlwriterFilename: Error creating the xml writer\n");
     return;
   }
@@ -114,7 +158,9 @@ void makeXmlReport(const char* outputPath) {
   add_templates(writer);
   check_xml_rc("makeXmlReport", __LINE__, xmlTextWriterEndElement(writer));
   check_xml_rc("makeXmlReport", __LINE__, xmlTextWriterEndDocument(writer));
+  // Writes what is still buffered and closes the file.
   xmlFreeTextWriter(writer);
+  if (file.failed) check_xml_rc("makeXmlReport", __LINE__, -1);
 }
 
 }  // namespace cvsysinfo
