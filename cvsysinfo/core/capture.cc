@@ -75,7 +75,18 @@ bool read_command_output(const char* command, std::string& output) {
     output.reserve(kLineBuffer);
     char piece[kLineBuffer];
     size_t got;
-    while ((got = fread(piece, 1, sizeof piece, out)) > 0) output.append(piece, got);
+    while ((got = fread(piece, 1, sizeof piece, out)) > 0) {
+      if (output.size() + got > kMaxCommandOutput) {
+        fprintf(stderr, "Output of '%s' is longer than %zu bytes, not read to its end\n", command,
+                kMaxCommandOutput);
+        output.clear();
+        output.shrink_to_fit();
+        // Closing our end stops a tool that goes on writing; then reap it.
+        pclose(out);
+        return false;
+      }
+      output.append(piece, got);
+    }
   } catch (const std::bad_alloc&) {
     fprintf(stderr, "Failed to allocate memory for '%s'\n", command);
     output.clear();

@@ -23,7 +23,12 @@ int run_command_parser(const char* command, LineParser* parser);
 // moves the unfinished rest to the front; returns how many bytes that is.
 size_t split_lines(char* buffer, size_t held, LineParser* parser);
 
-// The command's whole standard output; false when it could not be run.
+// A tool whose output never ends would otherwise take all of the host's
+// memory; no real output of the tools run comes near this.
+inline constexpr size_t kMaxCommandOutput = 64u << 20;
+
+// The command's whole standard output; false when it could not be run or
+// printed more than kMaxCommandOutput bytes.
 bool read_command_output(const char* command, std::string& output);
 
 void add_command_out(xmlTextWriterPtr writer, const char* command, const char* element);

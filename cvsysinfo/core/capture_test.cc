@@ -77,6 +77,19 @@ TEST(ReadCommandOutput, WholeOutputAnySize) {
   EXPECT_EQ(out, "");
 }
 
+TEST(ReadCommandOutput, OutputThatNeverEndsIsGivenUp) {
+  std::string out;
+  ASSERT_TRUE(read_command_output(
+      ("head -c " + std::to_string(kMaxCommandOutput) + " /dev/zero").c_str(), out));
+  EXPECT_EQ(out.size(), kMaxCommandOutput);
+  EXPECT_FALSE(read_command_output(
+      ("head -c " + std::to_string(kMaxCommandOutput + 1) + " /dev/zero").c_str(), out));
+  EXPECT_TRUE(out.empty());
+  // A line without end, for ever: given up, and the tool is stopped.
+  EXPECT_FALSE(read_command_output("yes | tr -d '\\n'", out));
+  EXPECT_TRUE(out.empty());
+}
+
 TEST(AddCommandOut, WritesEscapedWholeOutput) {
   TestWriter w;
   add_command_out(w.get(), "printf '<a> & b\\n'", "Out");
