@@ -11,6 +11,7 @@ packages=(
   python3 tmux tinyproxy openssl ca-certificates curl
   util-linux procps iproute2 tar gzip coreutils
   gettext locales groff man-db dpkg-dev file rpm
+  clang libclang-rt-14-dev llvm valgrind
 )
 
 missing=()

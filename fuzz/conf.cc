@@ -1,0 +1,35 @@
+// add_conf: a shell-style configuration file with groups, quotes and masked
+// personal values; and the unquoting and masking of one value.
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "core/capture.h"
+#include "harness.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::quietXml();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static fuzz::MemFile file;
+  std::string text(reinterpret_cast<const char*>(data), size);
+  fuzz::Document document;
+  cvsysinfo::add_conf(document.writer(), file.hold(text));
+  document.finish();
+
+  // One value, as a line's text after the "=".
+  std::vector<char> value(text.begin(), text.end());
+  value.push_back('\0');
+  size_t before = strlen(value.data());
+  cvsysinfo::unquote_conf_value(value.data());
+  if (strlen(value.data()) > before) fuzz::fail("unquoting made a value longer");
+  cvsysinfo::mask_conf_value(value.data());
+  for (const char* p = value.data(); *p; ++p) {
+    if (*p != '.' && *p != ';') fuzz::fail("personal data survived masking", value.data());
+    if (p[0] == '.' && p[1] == '.') fuzz::fail("a run masked as more than one dot", value.data());
+  }
+  return 0;
+}
