@@ -118,6 +118,12 @@ int uploadReport(const std::string& archivePath, const FormFields& fields,
   std::string proxyUrl, proxyCredentials;  // must outlive the transfer
   setProxy(curl, config, proxyUrl, proxyCredentials);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+  // No overall limit, but a service that accepts the connection and then
+  // stops reading or answering must not hold the report for ever.
+  if (kStallTimeoutSeconds > 0) {
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallTimeoutSeconds);
+  }
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, reportUploadProgress);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);

@@ -23,6 +23,10 @@ int uploadReport(const std::string& archivePath, const FormFields& fields,
                  const ReportConfig& config, long& httpStatus, std::string& reply,
                  bool& acceptedReply);
 size_t writeReplyBody(char* data, size_t size, size_t count, void* reply);
+// Seconds an upload may go on at under one byte per second (sending or
+// waiting for the reply) before it fails as a transfer failure: the build
+// setting CVREPORT_STALL_TIMEOUT (120 unless set); 0 waits for ever.
+inline constexpr long kStallTimeoutSeconds = CVREPORT_STALL_TIMEOUT;
 FormFields buildFormFields(const ContactInfo& contact, const std::string& version);
 std::string defaultCredential();
 
