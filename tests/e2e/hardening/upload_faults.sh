@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Upload faults that the cvreport cases leave out: a collector that exits 0
+# without leaving the archive, and a proxy that refuses the credentials it is
+# given. Each ends with status 7, the reason and the manual-send hint on
+# stderr, the work directory kept, and the reason in the log.
+source "$(dirname "$0")/../../common.sh"
+
+cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
+export CV_OBSERVE=$WORK/observed
+cv_service_start
+cv_service_config
+
+# expect_kept REASON: stderr is REASON and the hint for the kept directory.
+expect_kept() {
+  local reason=$1 dir
+  dir=$(cv_work_dirs | tail -n 1)
+  [ -n "$dir" ] || cv_fail "no work directory kept"
+  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
+    "$reason" "$dir" >"$WORK/expected-err"
+  diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
+  [ -f "$dir/files/description" ] || cv_fail "contact file not kept"
+  KEPT=$dir
+}
+
+# The collector succeeds but leaves no archive: libcurl cannot read the file
+# part and breaks the request off before it is complete, so the service
+# accepts nothing, and the files collected are kept.
+CV_COLLECTOR_NO_ARCHIVE=1 run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+reason=$(head -n 1 "$ERR")
+expect_eq "$reason" "Failed to open/read local data from file/application" "reason"
+expect_kept "$reason"
+[ ! -e "$KEPT/cvreport.tgz" ] || cv_fail "an archive appeared"
+[ -f "$KEPT/files/payload.bin" ] || cv_fail "the collected files were not kept"
+expect_contains /var/log/cvreport.log "Can't submit report: $reason"
+expect_eq "$(cv_requests last outcome)" client-gone "the service's record of the request"
+expect_eq "$(cv_requests part report complete)" False "the archive part"
+rm -rf "$KEPT"
+
+# A proxy that refuses the credentials: tinyproxy answers wrong Basic
+# credentials with 401 and an HTML page of its own, which is not the
+# service's reply.
+cv_proxy_start pxuser pxpass
+cv_service_config "HTTP_PROXY=http://127.0.0.1:$CV_PROXY_PORT" HTTP_PROXY_USER=pxuser \
+  HTTP_PROXY_PASSWORD=wrong
+before=$(cv_requests count)
+run_cvreport "${CV_CONTACT[@]}"
+expect_status 7
+expect_kept "Server responded with HTTP code 401"
+cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
+expect_contains /var/log/cvreport.log "The server returned an error: Server responded with HTTP code 401"
+expect_eq "$(cv_requests count)" "$before" "requests that passed the proxy"
+
+cv_pass
