@@ -180,6 +180,18 @@ expect_lacks() { ! grep -qF -- "$2" "$1" || cv_fail "$1 holds [$2]"; }
 
 expect_empty() { [ ! -s "$1" ] || cv_fail "$1 is not empty"; }
 
+# Checks that stderr is REASON and the manual-send hint for the newest work
+# directory, which was kept with its contact file; sets KEPT to it.
+expect_kept_workdir() {
+  local reason=$1
+  KEPT=$(cv_work_dirs | tail -n 1)
+  [ -n "$KEPT" ] || cv_fail "no work directory kept"
+  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
+    "$reason" "$KEPT" >"$WORK/expected-err"
+  diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
+  [ -f "$KEPT/files/description" ] || cv_fail "contact file not kept"
+}
+
 # The work directories cvreport left under /tmp.
 cv_work_dirs() { find /tmp -maxdepth 1 -name 'cvreport.??????' -type d | sort; }
 

@@ -11,16 +11,7 @@ cv_service_start
 cv_service_config
 
 # expect_kept REASON: stderr is REASON and the hint for the kept directory.
-expect_kept() {
-  local reason=$1 dir
-  dir=$(cv_work_dirs | tail -n 1)
-  [ -n "$dir" ] || cv_fail "no work directory kept"
-  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
-    "$reason" "$dir" >"$WORK/expected-err"
-  diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
-  [ -f "$dir/files/description" ] || cv_fail "contact file not kept"
-  KEPT=$dir
-}
+expect_kept() { expect_kept_workdir "$1"; }
 
 # The collector succeeds but leaves no archive: libcurl cannot read the file
 # part and breaks the request off before it is complete, so the service
