@@ -29,9 +29,9 @@ Written by bench/make_sim_host.sh.
 TEXT
 
 cat >"$dir/cv.conf" <<'TEXT'
-VIRTUOZZO=yes
-LOCKDIR=/vz/lock
-VE_ROOT=/vz/root/$VEID
+CV_ENABLED=yes
+LOCKDIR=/var/lib/cv/lock
+VE_ROOT=/var/lib/cv/root/$VEID
 NET.RATE=eth0:1:4096
 TEXT
 

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     fuzz::ToolScope tool([&](const std::string&) { return output; });
     cvsysinfo::LineParser parser{document.writer(), cvsysinfo::memdedup_stat_parser, nullptr};
-    cvsysinfo::run_command_parser("/usr/bin/memdedup stat /vz/root/101", &parser);
+    cvsysinfo::run_command_parser("/usr/bin/memdedup stat /var/lib/cv/root/101", &parser);
   }
   document.finish();
   return 0;

@@ -133,7 +133,7 @@ TEST(MakeXmlName, ReplacesAllButAsciiAlnum) {
 }
 
 TEST(ShellQuote, OnlyWhatNeedsIt) {
-  EXPECT_EQ(shell_quote("/vz/root/101"), "/vz/root/101");
+  EXPECT_EQ(shell_quote("/var/lib/cv/root/101"), "/var/lib/cv/root/101");
   EXPECT_EQ(shell_quote("0123abcd"), "0123abcd");
   EXPECT_EQ(shell_quote(""), "");
   EXPECT_EQ(shell_quote("x; touch /tmp/owned"), "'x; touch /tmp/owned'");

@@ -40,12 +40,12 @@ TEST(DfParsers, SixFieldsOnly) {
   // A wrapped line: the name alone gives nothing; the indented rest has an
   // empty first field and so six fields.
   std::string lines[] = {"Filesystem 1024-blocks Used Available Capacity Mounted on",
-                         "/dev/ploop1 1000 400 600 40% /vz/root/101",
+                         "/dev/hdimg1 1000 400 600 40% /var/lib/cv/root/101",
                          "/dev/a-very-long-device-name-that-wrapped",
                          " 3000 100 2900 4% /",
                          "/dev/x 1 2 3 4%"};
   for (std::string& line : lines) df_inodes_parser(&inodes, &line[0]);
-  std::string line = "/dev/ploop1    2000   500   1500   25%   /vz/root/101";
+  std::string line = "/dev/hdimg1    2000   500   1500   25%   /var/lib/cv/root/101";
   df_space_parser(&space, &line[0]);
   EXPECT_EQ(w.text(),
             "<Inodes><Count>1000</Count><IUsed>400</IUsed><IFree>600</IFree></Inodes>"

@@ -72,10 +72,10 @@ TEST(Memdedup, RootsSharingOneCache) {
   ScratchDir dir;
   std::string cache = dir.mkdir("cache");
   std::string table = dir.writeLines(
-      "mounts", {"/dev/hdimg1p1 /vz/root/101 ext4 rw,memdedup=" + cache + ",data=ordered 0 0",
+      "mounts", {"/dev/hdimg1p1 /var/lib/cv/root/101 ext4 rw,memdedup=" + cache + ",data=ordered 0 0",
                  "/dev/sda1 / ext4 rw 0 0",
-                 "/dev/hdimg2p1 /vz/root/1\\0402 ext4 memdedup=/no/such/cache 0 0",
-                 "/dev/hdimg3p1 /vz/root/103 ext4 rw,memdedup=" + cache + " 0 0"});
+                 "/dev/hdimg2p1 /var/lib/cv/root/1\\0402 ext4 memdedup=/no/such/cache 0 0",
+                 "/dev/hdimg3p1 /var/lib/cv/root/103 ext4 rw,memdedup=" + cache + " 0 0"});
   std::string conf = dir.writeLines("memdedup.conf", {"CACHE_SIZE=10G", "# comment"});
   std::string tool = dir.write("memdedup",
                                "#!/bin/sh\necho \"csums: $# arguments\"\necho \"root: $2\"\n"
@@ -91,10 +91,10 @@ TEST(Memdedup, RootsSharingOneCache) {
             "<memdedups><CONF><CACHE_SIZE>10G</CACHE_SIZE></CONF>"
             "<memdedup><mount>/no/such/cache</mount><blocks>0</blocks><bavail>0</bavail>"
             "<bsize>0</bsize><containers>1</containers>"
-            "<HdimgInfo><root>/vz/root/1 2</root>" + stats + "</HdimgInfo></memdedup>"
+            "<HdimgInfo><root>/var/lib/cv/root/1 2</root>" + stats + "</HdimgInfo></memdedup>"
             "<memdedup><mount>" + cache + "</mount>" + fsLine(cache, xml) + "<containers>2</containers>"
-            "<HdimgInfo><root>/vz/root/101</root>" + stats + "</HdimgInfo>"
-            "<HdimgInfo><root>/vz/root/103</root>" + stats + "</HdimgInfo></memdedup></memdedups>");
+            "<HdimgInfo><root>/var/lib/cv/root/101</root>" + stats + "</HdimgInfo>"
+            "<HdimgInfo><root>/var/lib/cv/root/103</root>" + stats + "</HdimgInfo></memdedup></memdedups>");
 }
 
 TEST(Memdedup, WrittenOnlyWhenTheTableHasEntries) {

@@ -55,7 +55,7 @@ void makeDevice(const ScratchDir& dir) {
   dir.write("block/hdimg0/pdelta/0/io", "direct\n");
   dir.write("block/hdimg0/pdelta/0/format", "raw\nsecond\n");
   dir.write("block/hdimg0/pdelta/0/ro", "1");
-  dir.write("block/hdimg0/pdelta/0/image", "/vz/root.hdd\n");
+  dir.write("block/hdimg0/pdelta/0/image", "/var/lib/cv/root.hdd\n");
   dir.write("block/hdimg0/pdelta/123456789012345678901234567890123/ro", "0\n");
   dir.write("block/hdimg0/pstat/reads", "5\n");
   dir.write("block/hdimg0/pstate/running", "1\n");

@@ -243,7 +243,7 @@ TEST_F(SimHost, TemplatesWithGaps) {
   EXPECT_EQ(text(list[0]->info->osname), "centos");
   EXPECT_EQ(text(list[0]->info->osver), "7");
   EXPECT_EQ(text(list[0]->info->arch), "x86_64");
-  EXPECT_EQ(text(list[0]->info->confdir), "/vz/template/centos/7/x86_64/config/os/default");
+  EXPECT_EQ(text(list[0]->info->confdir), "/var/lib/cv/template/centos/7/x86_64/config/os/default");
   EXPECT_EQ(text(list[0]->info->summary), "Centos 7 (for AMD64/Intel EM64T) Lyte OS Template");
   EXPECT_EQ(text(list[0]->info->cached), "yes");
 

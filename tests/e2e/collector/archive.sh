@@ -25,7 +25,7 @@ run_collector() {
 
 cv_release "Orbelin Server release 7.4 (build 7.4.0-1182)"
 mkdir -p /etc/cv/nodes
-printf 'NODE_NAME=node-east-1\nSTORAGE_POOL=/vz/pool0\n' >/etc/cv/cv.conf
+printf 'NODE_NAME=node-east-1\nSTORAGE_POOL=/var/lib/cv/pool0\n' >/etc/cv/cv.conf
 printf 'role: compute\nzone: east\n' >/etc/cv/nodes/node-east-1.yaml
 
 # An inventory tool that insists on being asked for exactly one XML file.

@@ -8,7 +8,7 @@ export CV_OBSERVE=$WORK/observed
 cv_service_start
 cv_service_config
 
-run_cvreport -n "Ada Admin" -c "" -e "ada@example.net" -s "Disk fills up" -m "Since the update, /vz fills."
+run_cvreport -n "Ada Admin" -c "" -e "ada@example.net" -s "Disk fills up" -m "Since the update, /var/lib/cv fills."
 expect_status 0
 expect_eq "$(cat "$CV_OBSERVE/workdir-mode")" 700 "work directory mode"
 expect_eq "$(cat "$CV_OBSERVE/filesdir-mode")" 700 "files directory mode"
@@ -16,7 +16,7 @@ workdir=$(cat "$CV_OBSERVE/workdir")
 [[ $workdir =~ ^/tmp/cvreport\.[A-Za-z0-9]{6}$ ]] || cv_fail "work directory name $workdir"
 printf '%s\n' "$workdir/files" >"$WORK/expected-args"
 cmp -s "$CV_OBSERVE/args" "$WORK/expected-args" || cv_fail "collector arguments: $(cat "$CV_OBSERVE/args")"
-printf 'Full name: Ada Admin\nCompany:   \nE-mail:    ada@example.net\nSubject:   Disk fills up\nIssue: Since the update, /vz fills.\n' >"$WORK/expected-description"
+printf 'Full name: Ada Admin\nCompany:   \nE-mail:    ada@example.net\nSubject:   Disk fills up\nIssue: Since the update, /var/lib/cv fills.\n' >"$WORK/expected-description"
 cmp -s "$CV_OBSERVE/description" "$WORK/expected-description" || cv_fail "contact file differs"
 [ ! -e "$workdir" ] || cv_fail "work directory left after success"
 expect_contains /var/log/cvreport.log "diagnostic for the log"
