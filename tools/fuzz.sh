@@ -124,7 +124,10 @@ rm -rf --one-file-system "$status_dir"
 mkdir -p "$status_dir"
 
 run_target() {
-  local t=$1 bin=$build/fuzz/fuzz_$t corpus=$build/corpus/$1 log=$build/logs/$1.log
+  # One assignment a line: the words of a single `local` are expanded before
+  # any of them is set, so a later word would read the caller's t.
+  local t=$1
+  local bin=$build/fuzz/fuzz_$t corpus=$build/corpus/$t log=$build/logs/$t.log
   mkdir -p "$corpus"
   if [ -d "$seeds/$t" ]; then cp -n "$seeds/$t"/* "$corpus/" 2>/dev/null || true; fi
   : >"$log"
