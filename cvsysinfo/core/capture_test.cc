@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command.h"
 #include "core/test_writer.h"
 
 namespace cvsysinfo {

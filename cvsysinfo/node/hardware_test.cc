@@ -30,8 +30,8 @@ Topology parse(const std::string& text, std::string* model = nullptr) {
   std::string path = dir.write("cpuinfo", text);
   HwInfo info;
   int rc = parse_cpuinfo(info, path.c_str());
-  if (model) *model = info.hasModelName ? info.modelName : "<none>";
-  return {rc, info.logical, info.sockets, info.coresPerSocket, info.threadsPerCore};
+  if (model) *model = info.has_model_name ? info.model_name : "<none>";
+  return {rc, info.logical, info.sockets, info.cores_per_socket, info.threads_per_core};
 }
 
 TEST(Cpuinfo, Topologies) {
@@ -145,10 +145,10 @@ TEST(HardwareElement, WrittenFromTheKernelFiles) {
   std::string zoneinfo = dir.writeLines("zoneinfo", {"Node 0, zone DMA", "Node 1, zone DMA"});
   HwInfo info;
   ASSERT_EQ(get_hw_info(info, cpuinfo.c_str(), zoneinfo.c_str()), 0);
-  EXPECT_GT(info.ramMB, 0);
+  EXPECT_GT(info.ram_mb, 0);
   TestWriter w;
   add_cpu_info(w.get(), info);
-  info.hasModelName = false;
+  info.has_model_name = false;
   add_cpu_info(w.get(), info);
   EXPECT_EQ(w.text(),
             "<cpu><logical>2</logical><layout><sockets>1</sockets><cores-per-socket>1</cores-per-socket>"

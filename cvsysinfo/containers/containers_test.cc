@@ -1,4 +1,4 @@
-#include "core/containers.h"
+#include "containers/containers.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,6 @@ TEST(DfParsers, SixFieldsOnly) {
             "<Inodes><Count>1000</Count><IUsed>400</IUsed><IFree>600</IFree></Inodes>"
             "<Inodes><Count>3000</Count><IUsed>100</IUsed><IFree>2900</IFree></Inodes>"
             "<DiskSpace><Size>2000</Size><Used>500</Used><Avail>1500</Avail></DiskSpace>");
-  EXPECT_EQ(split_df_fields(" a  b ").size(), 4u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "node/cluster.h"
+#include "node/memdedup.h"
 
 #include <gtest/gtest.h>
 #include <sys/vfs.h>
@@ -9,22 +9,6 @@
 
 namespace cvsysinfo {
 namespace {
-
-TEST(Tessel, OneToolRunPerQuorixMount) {
-  ScratchDir dir;
-  std::string table = dir.writeLines(
-      "mounts", {"quorix://alpha /q/alpha fuse rw 0 0", "/dev/sda1 / ext4 rw 0 0",
-                 "quorix://my\\040cluster /q/b fuse rw 0 0", "quorix:/beta /q/c fuse rw 0 0"});
-  std::string quorix = dir.write(
-      "quorix", "#!/bin/sh\necho \"<?xml version='1.0'?><cluster name='$2'><state>ok</state></cluster>\"\n",
-      0755);
-  TestWriter w;
-  add_tessel_info(w.get(), table.c_str(), (quorix + " -c %s stat --xml").c_str());
-  add_tessel_info(w.get(), dir.file("absent").c_str(), "false %s");
-  EXPECT_EQ(w.text(),
-            "<tessel><cluster name=\"alpha\"><state>ok</state></cluster>"
-            "<cluster name=\"my cluster\"><state>ok</state></cluster></tessel><tessel/>");
-}
 
 TEST(MemdedupStat, DispatchTable) {
   struct {
@@ -106,35 +90,6 @@ TEST(Memdedup, WrittenOnlyWhenTheTableHasEntries) {
   add_memdedup_info(w.get(), MemdedupSources{empty.c_str(), "/nonexistent", "true %s"});
   add_memdedup_info(w.get(), MemdedupSources{plain.c_str(), "/nonexistent", "true %s"});
   EXPECT_EQ(w.text(), "<memdedups/>");
-}
-
-TEST(Imgtrim, StatsLines) {
-  struct {
-    std::string line;
-    std::string xml;
-  } cases[] = {
-      {"Stats", "<Stats/>"},
-      {"2024-01-01 Stats: a=1 b_2=x/y c=3%", "<Stats a=\"1\" b_2=\"x/y\" c=\"3%\"/>"},
-      {"ct=101 before Stats after=<&>", "<Stats ct=\"101\" after=\"&lt;&amp;&gt;\"/>"},
-      {"Stats k= =v a==b", "<Stats a=\"=b\"/>"},
-      {"Stats n=1 n=2 9x=3 _9x=4", "<Stats n=\"1\" _9x=\"3\"/>"},
-  };
-  for (auto& c : cases) {
-    TestWriter w;
-    add_imgtrim_stat_line(w.get(), c.line.c_str());
-    EXPECT_EQ(w.text(), c.xml) << c.line;
-  }
-}
-
-TEST(Imgtrim, LogLinesWithStatsOnly) {
-  ScratchDir dir;
-  std::string log = dir.writeLines("imgtrim.log", {"started x=1", "Stats: ct=101 freed=12M",
-                                                   "stats: lower=1", "done Stats: ct=102 freed=0"});
-  TestWriter w;
-  add_imgtrim_info(w.get(), log.c_str());
-  add_imgtrim_info(w.get(), dir.file("absent").c_str());
-  EXPECT_EQ(w.text(), "<imgtrim><Stats ct=\"101\" freed=\"12M\"/><Stats ct=\"102\" freed=\"0\"/>"
-                      "</imgtrim><imgtrim/>");
 }
 
 }  // namespace
