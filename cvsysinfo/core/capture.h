@@ -58,6 +58,7 @@ void make_xml_name(char* text);
 void unquote_conf_value(char* value);
 // Every run of characters other than ";" becomes one ".".
 void mask_conf_value(char* value);
+// Whether the key's values are personal data (any case).
 bool is_masked_conf_key(const char* name);
 
 }  // namespace cvsysinfo

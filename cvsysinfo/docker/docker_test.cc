@@ -7,7 +7,7 @@
 namespace cvsysinfo {
 namespace {
 
-std::string infoElements(std::vector<std::string> lines) {
+std::string info_elements(std::vector<std::string> lines) {
   TestWriter w;
   unsigned int ctid = 101;
   LineParser parser{w.get(), docker_info_parser, &ctid};
@@ -16,7 +16,7 @@ std::string infoElements(std::vector<std::string> lines) {
 }
 
 TEST(DockerInfo, KeysAtLineStartWithValue) {
-  EXPECT_EQ(infoElements({"Containers: 3", "Images: 12 ", "Storage Driver: devicemapper",
+  EXPECT_EQ(info_elements({"Containers: 3", "Images: 12 ", "Storage Driver: devicemapper",
                           " Pool Name: docker-pool", "Execution Driver: native-0.2",
                           "Storage Driver:", "Logging Driver: json-file", "Kernel Version: 3.10"}),
             "<Containers>3</Containers><Images>12 </Images><StorageDriver>devicemapper</StorageDriver>"

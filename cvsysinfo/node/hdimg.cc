@@ -15,10 +15,10 @@
 
 namespace cvsysinfo {
 
-const char* const hdimg_top_attrs[] = {nullptr};
-const char* const hdimg_device_attrs[] = {"pdelta", "size", "pstat", "pstate", "ptune", nullptr};
-const char* const hdimg_partition_attrs[] = {"size", nullptr};
-const char* const hdimg_delta_attrs[] = {"io", "format", "ro", nullptr};
+const char* const kHdimgTopAttrs[] = {nullptr};
+const char* const kHdimgDeviceAttrs[] = {"pdelta", "size", "pstat", "pstate", "ptune", nullptr};
+const char* const kHdimgPartitionAttrs[] = {"size", nullptr};
+const char* const kHdimgDeltaAttrs[] = {"io", "format", "ro", nullptr};
 
 namespace {
 
@@ -37,11 +37,11 @@ bool list_holds(const char* const* list, const char* name) {
 // The list for the level below, or false when the entry is not written.
 bool list_below(const char* const* current, const char* name, const char* const*& below) {
   if (strncmp(name, "hdimg", 5) == 0) {
-    below = current == hdimg_device_attrs ? hdimg_partition_attrs : hdimg_device_attrs;
+    below = current == kHdimgDeviceAttrs ? kHdimgPartitionAttrs : kHdimgDeviceAttrs;
     return true;
   }
   if (!current) {
-    below = hdimg_delta_attrs;
+    below = kHdimgDeltaAttrs;
     return true;
   }
   below = nullptr;
@@ -95,7 +95,7 @@ void add_hdimg_stat(xmlTextWriterPtr writer, const char* block_directory) {
   if (!fd) return;
   SectionWriter out(writer, "add_hdimg_stat");
   out.start("Hdimgs");
-  walk(writer, std::move(fd), hdimg_top_attrs, 0);
+  walk(writer, std::move(fd), kHdimgTopAttrs, 0);
   out.end();
 }
 

@@ -7,10 +7,10 @@
 namespace cvsysinfo {
 
 // Null-terminated lists of the names written at one level of the walk.
-extern const char* const hdimg_top_attrs[];
-extern const char* const hdimg_device_attrs[];
-extern const char* const hdimg_partition_attrs[];
-extern const char* const hdimg_delta_attrs[];
+extern const char* const kHdimgTopAttrs[];
+extern const char* const kHdimgDeviceAttrs[];
+extern const char* const kHdimgPartitionAttrs[];
+extern const char* const kHdimgDeltaAttrs[];
 
 // The disk-image devices' attributes as a tree of elements; nothing when
 // the block-device directory cannot be opened, and nothing is printed.

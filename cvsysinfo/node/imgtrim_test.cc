@@ -28,7 +28,7 @@ TEST(Imgtrim, StatsLines) {
 
 TEST(Imgtrim, LogLinesWithStatsOnly) {
   ScratchDir dir;
-  std::string log = dir.writeLines("imgtrim.log", {"started x=1", "Stats: ct=101 freed=12M",
+  std::string log = dir.write_lines("imgtrim.log", {"started x=1", "Stats: ct=101 freed=12M",
                                                    "stats: lower=1", "done Stats: ct=102 freed=0"});
   TestWriter w;
   add_imgtrim_info(w.get(), log.c_str());

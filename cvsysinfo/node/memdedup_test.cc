@@ -40,7 +40,7 @@ TEST(MemdedupStat, DispatchTable) {
 
 // The free blocks of a shared scratch file system move while the test runs;
 // they are checked against the total and then taken over from the output.
-std::string fsLine(const std::string& path, const std::string& xml) {
+std::string fs_line(const std::string& path, const std::string& xml) {
   struct statfs stats {};
   statfs(path.c_str(), &stats);
   size_t start = xml.find("<mount>" + path + "</mount>");
@@ -55,12 +55,12 @@ std::string fsLine(const std::string& path, const std::string& xml) {
 TEST(Memdedup, RootsSharingOneCache) {
   ScratchDir dir;
   std::string cache = dir.mkdir("cache");
-  std::string table = dir.writeLines(
+  std::string table = dir.write_lines(
       "mounts", {"/dev/hdimg1p1 /var/lib/cv/root/101 ext4 rw,memdedup=" + cache + ",data=ordered 0 0",
                  "/dev/sda1 / ext4 rw 0 0",
                  "/dev/hdimg2p1 /var/lib/cv/root/1\\0402 ext4 memdedup=/no/such/cache 0 0",
                  "/dev/hdimg3p1 /var/lib/cv/root/103 ext4 rw,memdedup=" + cache + " 0 0"});
-  std::string conf = dir.writeLines("memdedup.conf", {"CACHE_SIZE=10G", "# comment"});
+  std::string conf = dir.write_lines("memdedup.conf", {"CACHE_SIZE=10G", "# comment"});
   std::string tool = dir.write("memdedup",
                                "#!/bin/sh\necho \"csums: $# arguments\"\necho \"root: $2\"\n"
                                "echo \"inodes: 1 2 3 total\"\n",
@@ -76,7 +76,7 @@ TEST(Memdedup, RootsSharingOneCache) {
             "<memdedup><mount>/no/such/cache</mount><blocks>0</blocks><bavail>0</bavail>"
             "<bsize>0</bsize><containers>1</containers>"
             "<HdimgInfo><root>/var/lib/cv/root/1 2</root>" + stats + "</HdimgInfo></memdedup>"
-            "<memdedup><mount>" + cache + "</mount>" + fsLine(cache, xml) + "<containers>2</containers>"
+            "<memdedup><mount>" + cache + "</mount>" + fs_line(cache, xml) + "<containers>2</containers>"
             "<HdimgInfo><root>/var/lib/cv/root/101</root>" + stats + "</HdimgInfo>"
             "<HdimgInfo><root>/var/lib/cv/root/103</root>" + stats + "</HdimgInfo></memdedup></memdedups>");
 }
@@ -84,7 +84,7 @@ TEST(Memdedup, RootsSharingOneCache) {
 TEST(Memdedup, WrittenOnlyWhenTheTableHasEntries) {
   ScratchDir dir;
   std::string empty = dir.write("empty", "");
-  std::string plain = dir.writeLines("plain", {"/dev/sda1 / ext4 rw 0 0"});
+  std::string plain = dir.write_lines("plain", {"/dev/sda1 / ext4 rw 0 0"});
   TestWriter w;
   add_memdedup_info(w.get(), MemdedupSources{dir.file("absent").c_str(), "/nonexistent", "true %s"});
   add_memdedup_info(w.get(), MemdedupSources{empty.c_str(), "/nonexistent", "true %s"});

@@ -10,7 +10,7 @@ namespace cvsysinfo {
 namespace {
 
 // The element names directly inside NODE, in document order.
-std::vector<std::string> childrenOfNode(const std::string& xml, std::string& totals) {
+std::vector<std::string> children_of_node(const std::string& xml, std::string& totals) {
   std::vector<std::string> names;
   xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "node.xml", nullptr, 0);
   if (!doc) return names;
@@ -40,7 +40,7 @@ TEST(Node, SectionsInOrderWithTheContainerTotals) {
   testing::internal::GetCapturedStderr();
   std::string totals;
   std::string xml = w.text();
-  std::vector<std::string> names = childrenOfNode(xml, totals);
+  std::vector<std::string> names = children_of_node(xml, totals);
   total_ct_count = running_ct_count = 0;
   EXPECT_EQ(totals,
             "TOTAL_CT=4000000000 RUNNING_CT=7 MemoryUsage=Mem: 2048 1024 1024\n "

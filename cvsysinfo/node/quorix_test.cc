@@ -10,7 +10,7 @@ namespace {
 
 TEST(Tessel, OneToolRunPerQuorixMount) {
   ScratchDir dir;
-  std::string table = dir.writeLines(
+  std::string table = dir.write_lines(
       "mounts", {"quorix://alpha /q/alpha fuse rw 0 0", "/dev/sda1 / ext4 rw 0 0",
                  "quorix://my\\040cluster /q/b fuse rw 0 0", "quorix:/beta /q/c fuse rw 0 0"});
   std::string quorix = dir.write(

@@ -12,9 +12,9 @@
 
 namespace cvsysinfo {
 
-const char* const dmraid_device_columns[] = {"path",   "format",  "raidname", "type",
+const char* const kDmraidDeviceColumns[] = {"path",   "format",  "raidname", "type",
                                              "status", "sectors", "offset",   nullptr};
-const char* const dmraid_set_columns[] = {"type",   "format", "raidname", "status", "stride",
+const char* const kDmraidSetColumns[] = {"type",   "format", "raidname", "status", "stride",
                                           "sectors", "subset", "devices",  "spares", nullptr};
 
 namespace {
@@ -143,12 +143,12 @@ void add_dmraid_list(xmlTextWriterPtr writer, const char* list_element, const ch
 
 void add_dmraid_devices(xmlTextWriterPtr writer) {
   add_dmraid_list(writer, "raid_devices", "/sbin/dmraid -r --sep : -cp:f:r:t:st:se:o", "device",
-                  dmraid_device_columns);
+                  kDmraidDeviceColumns);
 }
 
 void add_dmraid_sets(xmlTextWriterPtr writer) {
   add_dmraid_list(writer, "sets", "/sbin/dmraid -s -s -g --sep : -ct:f:r:sta:str:se:su:d:sp", "set",
-                  dmraid_set_columns);
+                  kDmraidSetColumns);
 }
 
 void add_dmraid(xmlTextWriterPtr writer) {

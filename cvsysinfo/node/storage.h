@@ -52,7 +52,7 @@ void add_md_info(xmlTextWriterPtr writer, const char* mount_table, const char* m
 void add_md_device(xmlTextWriterPtr writer, const char* device, const char* mdadm_format);
 void add_dmraid_list(xmlTextWriterPtr writer, const char* list_element, const char* command,
                      const char* line_element, const char* const* columns);
-extern const char* const dmraid_device_columns[];
-extern const char* const dmraid_set_columns[];
+extern const char* const kDmraidDeviceColumns[];
+extern const char* const kDmraidSetColumns[];
 
 }  // namespace cvsysinfo
