@@ -52,11 +52,13 @@ void add_running_details(xmlTextWriterPtr writer, unsigned int id) {
   if (format_command(command, "cvps -A -E %d -o user,pid,%%cpu,%%mem,vsz,rss,tty,stat,start,cmd", ctid)) {
     add_command_out(writer, command.c_str(), "AllProcesses");
   }
-  std::string bean_counters = "/proc/bc/" + std::to_string(ctid);
-  add_proc_file(writer, (bean_counters + "/iostat").c_str(), "IoStat");
+  std::string proc_dir = "/proc/bc/" + std::to_string(ctid);
+  add_proc_file(writer, (proc_dir + "/iostat").c_str(), "IoStat");
   add_root_usage(writer, id);
-  add_proc_file(writer, (bean_counters + "/resources").c_str(), "Resources");
-  if (format_command(command, "cvctl exec %d netstat -anlp", ctid)) add_command_out(writer, command.c_str(), "Ports");
+  add_proc_file(writer, (proc_dir + "/resources").c_str(), "Resources");
+  if (format_command(command, "cvctl exec %d netstat -anlp", ctid)) {
+    add_command_out(writer, command.c_str(), "Ports");
+  }
   add_docker(writer, id);
   ++running_ct_count;
 }

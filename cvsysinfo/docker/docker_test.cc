@@ -32,5 +32,19 @@ TEST(DockerImages, ThreeFieldsOrAnEmptyImage) {
   EXPECT_EQ(w.text(), "<Image/>");
 }
 
+TEST(DockerImages, AnIdTooLongForItsCommandIsNotInspected) {
+  TestWriter w;
+  unsigned int ctid = 101;
+  LineParser parser{w.get(), docker_image_parser, &ctid};
+  // Cut to 255 bytes, the command would inspect some other image.
+  std::string id(250, 'f');
+  std::string line = "cv/base latest " + id;
+  testing::internal::CaptureStderr();
+  docker_image_parser(&parser, &line[0]);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(w.text(), "<Image><Repository>cv/base</Repository><Tag>latest</Tag></Image>");
+  EXPECT_EQ(err, "Command is longer than 255 bytes, not run: cvctl exec 101 docker inspect " + id + "\n");
+}
+
 }  // namespace
 }  // namespace cvsysinfo

@@ -77,13 +77,10 @@ void add_cpu_info(xmlTextWriterPtr writer, const HwInfo& info) {
   out.element("logical", std::to_string(info.logical));
   out.start("layout");
   out.element("sockets", std::to_string(info.sockets));
-  out.element("cores-per-socket",
-               std::to_string(info.cores_per_socket));
-  out.element("threads-per-core",
-               std::to_string(info.threads_per_core));
+  out.element("cores-per-socket", std::to_string(info.cores_per_socket));
+  out.element("threads-per-core", std::to_string(info.threads_per_core));
   out.end();
-  out.element("model-name",
-               info.has_model_name ? info.model_name.c_str() : nullptr);
+  out.element("model-name", info.has_model_name ? info.model_name.c_str() : nullptr);
   out.end();
 }
 
