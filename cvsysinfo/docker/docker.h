@@ -16,6 +16,8 @@ void add_docker(xmlTextWriterPtr writer, unsigned int ctid);
 // The version command's output when it begins with "Docker version";
 // false otherwise, with nothing printed beyond the capture's own message.
 bool get_docker_version(unsigned int ctid, std::string& version);
+// The parts of "Docker"; a command that cannot be run, or is refused for
+// its length, leaves its part empty, the reason printed where it failed.
 void add_docker_info(xmlTextWriterPtr writer, unsigned int ctid);
 void add_docker_images(xmlTextWriterPtr writer, unsigned int ctid);
 void add_docker_ves(xmlTextWriterPtr writer, unsigned int ctid);

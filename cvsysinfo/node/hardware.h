@@ -21,6 +21,7 @@ struct HwInfo {
 // "hardware" with NUMA, CPU and RAM; when /proc/cpuinfo cannot be read
 // the failure is printed here and the element stays empty.
 void add_hw_info(xmlTextWriterPtr writer);
+// Its parts, written from what get_hw_info found.
 void add_numa_info(xmlTextWriterPtr writer, const HwInfo& info);
 void add_cpu_info(xmlTextWriterPtr writer, const HwInfo& info);
 // The feature masks when the tool is installed; an empty element otherwise.
