@@ -4,7 +4,7 @@
 #include <libxml/parser.h>
 #include <stdio.h>
 
-#include "core/report.h"
+#include "report.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 1;

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   cvsysinfo::HwInfo info;
   if (cvsysinfo::get_hw_info(info, cpuinfo.path(), zoneinfo.path()) == 0) {
-    if (info.logical < 1 || info.coresPerSocket < 1 || info.threadsPerCore < 1 || info.sockets < 0 ||
-        info.numaNodes < 0) {
+    if (info.logical < 1 || info.cores_per_socket < 1 || info.threads_per_core < 1 || info.sockets < 0 ||
+        info.numa_nodes < 0) {
       fuzz::fail("impossible topology");
     }
   }

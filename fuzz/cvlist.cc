@@ -2,7 +2,7 @@
 // at their positions, whatever the tool prints.
 #include <string>
 
-#include "core/containers.h"
+#include "containers/containers.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

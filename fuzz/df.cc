@@ -2,7 +2,7 @@
 #include <string>
 
 #include "core/capture.h"
-#include "core/containers.h"
+#include "containers/containers.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

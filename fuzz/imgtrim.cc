@@ -2,7 +2,7 @@
 #include <string>
 
 #include "harness.h"
-#include "node/cluster.h"
+#include "node/imgtrim.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::quietXml();

@@ -3,7 +3,7 @@
 
 #include "core/capture.h"
 #include "harness.h"
-#include "node/cluster.h"
+#include "node/memdedup.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::quietXml();

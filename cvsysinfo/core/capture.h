@@ -10,6 +10,8 @@
 
 namespace cvsysinfo {
 
+// A command's output line by line: on_line gets each line, without its
+// line end, with the parser's writer and context.
 struct LineParser {
   xmlTextWriterPtr writer;
   void (*on_line)(LineParser* parser, char* line);
@@ -17,7 +19,7 @@ struct LineParser {
 };
 
 // The command's wait status, or 1 when it could not be run or printed a
-// line the 4096-byte buffer cannot hold.
+// line the 4096-byte buffer cannot hold; both failures are printed here.
 int run_command_parser(const char* command, LineParser* parser);
 // Hands every line ended by CR or LF in buffer[0..held) to the parser and
 // moves the unfinished rest to the front; returns how many bytes that is.
@@ -27,27 +29,36 @@ size_t split_lines(char* buffer, size_t held, LineParser* parser);
 // memory; no real output of the tools run comes near this.
 inline constexpr size_t kMaxCommandOutput = 64u << 20;
 
-// The command's whole standard output; false when it could not be run or
-// printed more than kMaxCommandOutput bytes.
+// The command's whole standard output; false (output empty, the reason
+// printed here) when it could not be run or printed more than
+// kMaxCommandOutput bytes.
 bool read_command_output(const char* command, std::string& output);
 
+// The command's output as the text of one element; nothing is written
+// when read_command_output fails (it prints why).
 void add_command_out(xmlTextWriterPtr writer, const char* command, const char* element);
+// The tool's own XML copied into the document; nothing when it could not
+// be run, and only what came before the first error of broken output.
 void add_command_xml(xmlTextWriterPtr writer, const char* command);
 // Embeds an XML text as add_command_xml does with a tool's output.
 void embed_xml(xmlTextWriterPtr writer, const std::string& xml);
+// The file as the text of one element; a file that cannot be opened or
+// read gives an element saying so, and nothing is printed.
 void add_proc_file(xmlTextWriterPtr writer, const char* path, const char* element);
+// One sysfs attribute (its first 4096 bytes, without the last line end) as
+// an element named after it; failures are written as its text.
 void add_sys_file(xmlTextWriterPtr writer, int dirfd, const char* name);
+// A shell-style configuration file as "CONF", personal values masked;
+// nothing at all when the file cannot be opened.
 void add_conf(xmlTextWriterPtr writer, const char* path);
 
+// Every character other than an ASCII letter or digit becomes "_".
 void make_xml_name(char* text);
 // One configuration value, unquoted as a shell would read it.
 void unquote_conf_value(char* value);
 // Every run of characters other than ";" becomes one ".".
 void mask_conf_value(char* value);
+// Whether the key's values are personal data (any case).
 bool is_masked_conf_key(const char* name);
-
-// Quotes a value from outside the program for the shell; values made only of
-// harmless characters come back unchanged.
-std::string shell_quote(const std::string& value);
 
 }  // namespace cvsysinfo

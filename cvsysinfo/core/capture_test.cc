@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command.h"
 #include "core/test_writer.h"
 
 namespace cvsysinfo {
@@ -17,7 +18,7 @@ namespace {
 std::vector<std::string>* collected = nullptr;
 void collect(LineParser*, char* line) { collected->push_back(line); }
 
-std::vector<std::string> linesOf(const char* command, int* status = nullptr) {
+std::vector<std::string> lines_of(const char* command, int* status = nullptr) {
   std::vector<std::string> lines;
   collected = &lines;
   LineParser parser{nullptr, collect, nullptr};
@@ -51,18 +52,18 @@ TEST(SplitLines, DeliveryRules) {
 
 TEST(RunCommandParser, LinesStatusAndLimits) {
   int status = -1;
-  EXPECT_EQ(linesOf("printf 'a\\r\\n\\r\\nb\\n'", &status), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(lines_of("printf 'a\\r\\n\\r\\nb\\n'", &status), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(linesOf("printf 'one\\ntwo'"), std::vector<std::string>{"one"});
-  linesOf("echo x; exit 3", &status);
+  EXPECT_EQ(lines_of("printf 'one\\ntwo'"), std::vector<std::string>{"one"});
+  lines_of("echo x; exit 3", &status);
   EXPECT_EQ(WEXITSTATUS(status), 3);
   // A line that fills the whole buffer stops the parse; the command is
   // reaped even though it would go on writing.
-  std::vector<std::string> lines = linesOf("echo first; head -c 5000 /dev/zero | tr '\\0' x; yes", &status);
+  std::vector<std::string> lines = lines_of("echo first; head -c 5000 /dev/zero | tr '\\0' x; yes", &status);
   EXPECT_EQ(lines, std::vector<std::string>{"first"});
   EXPECT_EQ(status, 1);
   // Lines spanning reads arrive whole.
-  lines = linesOf("seq 1 3000");
+  lines = lines_of("seq 1 3000");
   ASSERT_EQ(lines.size(), 3000u);
   EXPECT_EQ(lines[2999], "3000");
 }

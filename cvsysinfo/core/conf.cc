@@ -5,13 +5,15 @@
 #include <string>
 
 #include "core/capture.h"
-#include "core/report.h"
+#include "core/owners.h"
+#include "core/text.h"
+#include "core/xml_writer.h"
 
 namespace cvsysinfo {
 namespace {
 
 // Keys whose values are personal data: only their shape is kept.
-const char* const masked_conf_keys[] = {
+const char* const kMaskedConfKeys[] = {
     "RegisteredOwner", "RegisteredOrganization", "Userpassword", "HostName",
     "NameAliases", "Description", "IP", "IPGateWay", "DNSservers", "Winsservers",
     "Domain", "SearchDomains", "DHCPDNSservers", "DHCPWinsservers", "DHCPDomain",
@@ -19,12 +21,10 @@ const char* const masked_conf_keys[] = {
     "IPV6DHCPDNSservers", "TerminalServerLicensingServers", "CLUSTERIP",
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
-
 }  // namespace
 
 bool is_masked_conf_key(const char* name) {
-  for (const char* key : masked_conf_keys) {
+  for (const char* key : kMaskedConfKeys) {
     if (strcasecmp(name, key) == 0) return true;
   }
   return false;
@@ -32,26 +32,26 @@ bool is_masked_conf_key(const char* name) {
 
 void unquote_conf_value(char* value) {
   char* in = value;
-  bool singleQuoted = false, doubleQuoted = false;
+  bool single_quoted = false, double_quoted = false;
   if (*in == '\'') {
-    singleQuoted = true;
+    single_quoted = true;
     ++in;
     if (*in == '"') ++in;
   } else if (*in == '"') {
-    doubleQuoted = true;
+    double_quoted = true;
     ++in;
   }
   char* out = value;
   for (; *in; ++in) {
     if (*in == '\r' || *in == '\n') continue;
-    if (singleQuoted && *in == '\\') {
+    if (single_quoted && *in == '\\') {
       if (!*++in) break;
     }
     *out++ = *in;
   }
   *out = '\0';
   while (out > value && (out[-1] == '\r' || out[-1] == '\n')) *--out = '\0';
-  if ((singleQuoted || doubleQuoted) && out > value && (out[-1] == '\'' || out[-1] == '"')) {
+  if ((single_quoted || double_quoted) && out > value && (out[-1] == '\'' || out[-1] == '"')) {
     *--out = '\0';
   }
 }
@@ -70,15 +70,16 @@ void mask_conf_value(char* value) {
 }
 
 void add_conf(xmlTextWriterPtr writer, const char* path) {
-  FILE* in = fopen(path, "re");
+  FileOwner in(fopen(path, "re"));
   if (!in) return;
-  startElement(writer, "add_conf", __LINE__, "CONF");
+  SectionWriter out(writer, "add_conf");
+  out.start("CONF");
   std::string group;  // the open group's prefix as written; empty when none
-  bool groupOpen = false;
+  bool group_open = false;
   char line[4096];
-  while (fgets(line, sizeof line, in)) {
+  while (fgets(line, sizeof line, in.get())) {
     char* key = line;
-    while (isBlank(*key)) ++key;
+    while (is_blank(*key)) ++key;
     if (*key == '#') continue;
     char* eq = strchr(key, '=');
     if (!eq) continue;
@@ -89,28 +90,27 @@ void add_conf(xmlTextWriterPtr writer, const char* path) {
     if (dot) {
       *dot = '\0';
       name = dot + 1;
-      if (groupOpen && group != key) {
-        endElement(writer, "add_conf", __LINE__);
-        groupOpen = false;
+      if (group_open && group != key) {
+        out.end();
+        group_open = false;
       }
-      if (!groupOpen) {
+      if (!group_open) {
         group = key;
         make_xml_name(key);
-        startElement(writer, "add_conf", __LINE__, key);
-        groupOpen = true;
+        out.start(key);
+        group_open = true;
       }
-    } else if (groupOpen) {
-      endElement(writer, "add_conf", __LINE__);
-      groupOpen = false;
+    } else if (group_open) {
+      out.end();
+      group_open = false;
     }
     make_xml_name(name);
     unquote_conf_value(value);
     if (is_masked_conf_key(name)) mask_conf_value(value);
-    writeElement(writer, "add_conf", __LINE__, name, value);
+    out.element(name, value);
   }
-  fclose(in);
-  if (groupOpen) endElement(writer, "add_conf", __LINE__);
-  endElement(writer, "add_conf", __LINE__);
+  if (group_open) out.end();
+  out.end();
 }
 
 }  // namespace cvsysinfo

@@ -46,7 +46,7 @@ TEST(ConfValue, MaskingKeepsOnlyTheShape) {
   EXPECT_FALSE(is_masked_conf_key("HOST"));
 }
 
-std::string confDocument(const std::string& content) {
+std::string conf_document(const std::string& content) {
   char name[] = "/tmp/cvconf_test.XXXXXX";
   int fd = mkstemp(name);
   close(fd);
@@ -58,15 +58,15 @@ std::string confDocument(const std::string& content) {
 }
 
 TEST(AddConf, GroupsKeysMasksAndSkips) {
-  EXPECT_EQ(confDocument("A.B=1\nA.C=2\nD=3\n"), "<CONF><A><B>1</B><C>2</C></A><D>3</D></CONF>");
-  EXPECT_EQ(confDocument("HOSTNAME=\"web01\"\n  # NOTE=x\nno equals\nIP_ADDRESS=10.0.0.1\nIP=\"1.2.3.4 5.6.7.8;9\"\n"),
+  EXPECT_EQ(conf_document("A.B=1\nA.C=2\nD=3\n"), "<CONF><A><B>1</B><C>2</C></A><D>3</D></CONF>");
+  EXPECT_EQ(conf_document("HOSTNAME=\"web01\"\n  # NOTE=x\nno equals\nIP_ADDRESS=10.0.0.1\nIP=\"1.2.3.4 5.6.7.8;9\"\n"),
             "<CONF><HOSTNAME>.</HOSTNAME><IP_ADDRESS>10.0.0.1</IP_ADDRESS><IP>.;.</IP></CONF>");
-  EXPECT_EQ(confDocument("X.A=1\nY.B=2\nX.C=3\n"),
+  EXPECT_EQ(conf_document("X.A=1\nY.B=2\nX.C=3\n"),
             "<CONF><X><A>1</A></X><Y><B>2</B></Y><X><C>3</C></X></CONF>");
   // Blanks before "=" stay in the key; names XML cannot use are mended.
-  EXPECT_EQ(confDocument("KEY =v\n1ST=first\nca.f\xc3\xa9=u\n"),
+  EXPECT_EQ(conf_document("KEY =v\n1ST=first\nca.f\xc3\xa9=u\n"),
             "<CONF><KEY_>v</KEY_><_1ST>first</_1ST><ca><f__>u</f__></ca></CONF>");
-  EXPECT_EQ(confDocument(""), "<CONF/>");
+  EXPECT_EQ(conf_document(""), "<CONF/>");
   TestWriter w;
   add_conf(w.get(), "/nonexistent/cv.conf");
   EXPECT_EQ(w.text(), "");

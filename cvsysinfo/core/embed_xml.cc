@@ -5,45 +5,48 @@
 #include <vector>
 
 #include "core/capture.h"
-#include "core/report.h"
+#include "core/owners.h"
 #include "core/xml_safe.h"
+#include "core/xml_writer.h"
 
 namespace cvsysinfo {
 namespace {
 
-const char* C(const xmlChar* text) { return reinterpret_cast<const char*>(text); }
+// What copying one node did to the elements left open.
+enum class OpenChange { kOpened, kNone, kClosed };
 
-// Copies the node the reader stands on; returns the change in open elements.
-int copyNode(xmlTextWriterPtr writer, xmlTextReaderPtr reader) {
+const char* as_text(const xmlChar* text) { return reinterpret_cast<const char*>(text); }
+
+OpenChange copy_node(const SectionWriter& out, xmlTextReaderPtr reader) {
   switch (xmlTextReaderNodeType(reader)) {
     case XML_READER_TYPE_ELEMENT: {
-      startElement(writer, "add_command_xml", __LINE__, C(xmlTextReaderConstName(reader)));
+      out.start(as_text(xmlTextReaderConstName(reader)));
       bool empty = xmlTextReaderIsEmptyElement(reader) == 1;
       // Names that differ in the tool's output can become one once made
       // safe ("a:b" and "a_b"); a second attribute of one name would break
       // the document, so the first wins.
       std::set<std::string> written;
       while (xmlTextReaderMoveToNextAttribute(reader) == 1) {
-        const char* name = C(xmlTextReaderConstName(reader));
-        if (!written.insert(xmlSafeName(name)).second) continue;
-        writeAttribute(writer, "add_command_xml", __LINE__, name, C(xmlTextReaderConstValue(reader)));
+        const char* name = as_text(xmlTextReaderConstName(reader));
+        if (!written.insert(xml_safe_name(name)).second) continue;
+        out.attribute(name, as_text(xmlTextReaderConstValue(reader)));
       }
-      if (!empty) return 1;
-      endElement(writer, "add_command_xml", __LINE__);
-      return 0;
+      if (!empty) return OpenChange::kOpened;
+      out.end();
+      return OpenChange::kNone;
     }
     case XML_READER_TYPE_END_ELEMENT:
-      endElement(writer, "add_command_xml", __LINE__);
-      return -1;
+      out.end();
+      return OpenChange::kClosed;
     case XML_READER_TYPE_TEXT: {
       const xmlChar* value = xmlTextReaderConstValue(reader);
-      if (value) writeText(writer, "add_command_xml", __LINE__, C(value));
-      return 0;
+      if (value) out.text(as_text(value));
+      return OpenChange::kNone;
     }
     default:
       // Comments, processing instructions, CDATA, whitespace and the
       // document type are not copied.
-      return 0;
+      return OpenChange::kNone;
   }
 }
 
@@ -53,17 +56,27 @@ void embed_xml(xmlTextWriterPtr writer, const std::string& xml) {
   // A tool that printed nothing has nothing to embed; the reader would only
   // complain on stderr.
   if (xml.empty()) return;
-  xmlTextReaderPtr reader = xmlReaderForMemory(xml.data(), static_cast<int>(xml.size()),
-                                               "noname.xml", nullptr, 0);
+  XmlReaderOwner reader(xmlReaderForMemory(xml.data(), static_cast<int>(xml.size()), "noname.xml", nullptr, 0));
   if (!reader) return;
+  SectionWriter out(writer, "add_command_xml");
   int open = 0;
   // The reader can hand out nodes again after an error; nothing after the
   // first error is copied.
-  while (xmlTextReaderRead(reader) == 1) open += copyNode(writer, reader);
+  while (xmlTextReaderRead(reader.get()) == 1) {
+    switch (copy_node(out, reader.get())) {
+      case OpenChange::kOpened:
+        ++open;
+        break;
+      case OpenChange::kClosed:
+        --open;
+        break;
+      case OpenChange::kNone:
+        break;
+    }
+  }
   // Output that broke off leaves elements open; they are closed here so that
   // the sections after this one keep their place in the document.
-  for (; open > 0; --open) endElement(writer, "add_command_xml", __LINE__);
-  xmlFreeTextReader(reader);
+  for (; open > 0; --open) out.end();
 }
 
 void add_command_xml(xmlTextWriterPtr writer, const char* command) {

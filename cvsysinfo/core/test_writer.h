@@ -6,33 +6,34 @@
 
 #include <string>
 
+#include "core/owners.h"
+
 namespace cvsysinfo {
 
 class TestWriter {
  public:
-  TestWriter() : buffer_(xmlBufferCreate()), writer_(xmlNewTextWriterMemory(buffer_, 0)) {
-    xmlTextWriterStartElement(writer_, reinterpret_cast<const xmlChar*>("T"));
+  TestWriter() : buffer_(xmlBufferCreate()), writer_(xmlNewTextWriterMemory(buffer_.get(), 0)) {
+    xmlTextWriterStartElement(writer_.get(), reinterpret_cast<const xmlChar*>("T"));
   }
-  ~TestWriter() {
-    if (writer_) xmlFreeTextWriter(writer_);
-    xmlBufferFree(buffer_);
-  }
-  xmlTextWriterPtr get() { return writer_; }
+  xmlTextWriterPtr get() { return writer_.get(); }
   // Ends the document and returns it, without the root's tags.
   std::string text() {
-    xmlTextWriterEndDocument(writer_);
-    xmlFreeTextWriter(writer_);
-    writer_ = nullptr;
-    std::string all(reinterpret_cast<const char*>(xmlBufferContent(buffer_)),
-                    static_cast<size_t>(xmlBufferLength(buffer_)));
+    xmlTextWriterEndDocument(writer_.get());
+    writer_.reset();
+    std::string all(reinterpret_cast<const char*>(xmlBufferContent(buffer_.get())),
+                    static_cast<size_t>(xmlBufferLength(buffer_.get())));
     if (all.rfind("<T>", 0) == 0 && all.size() >= 7) return all.substr(3, all.size() - 3 - 5);
     if (all == "<T/>" || all.rfind("<T/>", 0) == 0) return "";
     return all;
   }
 
  private:
-  xmlBufferPtr buffer_;
-  xmlTextWriterPtr writer_;
+  struct BufferFreer {
+    void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
+  };
+  // Declared first: the writer, freed before it, flushes into it.
+  std::unique_ptr<xmlBuffer, BufferFreer> buffer_;
+  XmlWriterOwner writer_;
 };
 
 }  // namespace cvsysinfo

@@ -8,15 +8,15 @@ namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";
 
-bool isXmlChar(uint32_t c) {
+bool is_xml_char(uint32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 // Length of the valid UTF-8 sequence at p holding an XML character, or 0.
-size_t validCharLength(const unsigned char* p, size_t left) {
+size_t valid_char_length(const unsigned char* p, size_t left) {
   unsigned char b = p[0];
-  if (b < 0x80) return isXmlChar(b) ? 1 : 0;
+  if (b < 0x80) return is_xml_char(b) ? 1 : 0;
   size_t length;
   uint32_t c;
   if (b >= 0xC2 && b <= 0xDF) {
@@ -38,14 +38,14 @@ size_t validCharLength(const unsigned char* p, size_t left) {
   }
   // Overlong forms and surrogates are not valid UTF-8.
   if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))) return 0;
-  return isXmlChar(c) ? length : 0;
+  return is_xml_char(c) ? length : 0;
 }
 
-bool isNameStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
+bool is_name_start(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
 
 }  // namespace
 
-bool mendXmlText(const char* text, size_t length, std::string& out) {
+bool mend_xml_text(const char* text, size_t length, std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
   // The common case: plain printable ASCII needs no copy.
@@ -54,7 +54,7 @@ bool mendXmlText(const char* text, size_t length, std::string& out) {
   bool mended = false;
   std::string result(text, i);
   while (i < length) {
-    size_t n = validCharLength(p + i, length - i);
+    size_t n = valid_char_length(p + i, length - i);
     if (n == 0) {
       result += kReplacement;
       mended = true;
@@ -68,12 +68,12 @@ bool mendXmlText(const char* text, size_t length, std::string& out) {
   return mended;
 }
 
-std::string xmlSafeText(const std::string& text) {
+std::string xml_safe_text(const std::string& text) {
   std::string mended;
-  return mendXmlText(text.data(), text.size(), mended) ? mended : text;
+  return mend_xml_text(text.data(), text.size(), mended) ? mended : text;
 }
 
-std::string xmlSafeName(const char* name) {
+std::string xml_safe_name(const char* name) {
   std::string result = name ? name : "";
   // A colon would make the name a namespace prefix that nothing declares.
   for (char& c : result) {
@@ -82,14 +82,14 @@ std::string xmlSafeName(const char* name) {
   // libxml2 takes a byte that is not UTF-8 for a Latin-1 letter and passes
   // the name, so only valid text may be trusted to its check.
   std::string mended;
-  bool invalidText = mendXmlText(result.data(), result.size(), mended);
-  if (!invalidText && !result.empty() &&
+  bool invalid_text = mend_xml_text(result.data(), result.size(), mended);
+  if (!invalid_text && !result.empty() &&
       xmlValidateName(reinterpret_cast<const xmlChar*>(result.c_str()), 0) == 0 &&
-      isNameStart(static_cast<unsigned char>(result[0]))) {
+      is_name_start(static_cast<unsigned char>(result[0]))) {
     return result;
   }
-  if (invalidText) result = mended;
-  if (result.empty() || !isNameStart(static_cast<unsigned char>(result[0]))) result.insert(0, "_");
+  if (invalid_text) result = mended;
+  if (result.empty() || !is_name_start(static_cast<unsigned char>(result[0]))) result.insert(0, "_");
   if (xmlValidateName(reinterpret_cast<const xmlChar*>(result.c_str()), 0) == 0) return result;
   // Characters that no name may hold: keep ASCII letters, digits, "_", "-"
   // and "."; everything else (non-ASCII included) becomes "_".
@@ -102,13 +102,9 @@ std::string xmlSafeName(const char* name) {
   return result;
 }
 
-}  // namespace cvsysinfo
-
-namespace cvsysinfo {
-
-std::string xmlSafeTextC(const char* text) {
+std::string xml_safe_text_c(const char* text) {
   std::string mended;
-  return mendXmlText(text, strlen(text), mended) ? mended : std::string(text);
+  return mend_xml_text(text, strlen(text), mended) ? mended : std::string(text);
 }
 
 }  // namespace cvsysinfo

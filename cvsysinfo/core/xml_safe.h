@@ -9,19 +9,14 @@ namespace cvsysinfo {
 // Invalid UTF-8 and characters XML 1.0 forbids (control characters other
 // than tab, LF and CR) become U+FFFD; valid text is kept byte for byte.
 // Returns false (and leaves out untouched) when nothing needs mending.
-bool mendXmlText(const char* text, size_t length, std::string& out);
-std::string xmlSafeText(const std::string& text);
+bool mend_xml_text(const char* text, size_t length, std::string& out);
+// The text itself, or its mended copy.
+std::string xml_safe_text(const std::string& text);
+std::string xml_safe_text_c(const char* text);
 
 // A name that is not a valid XML name (empty, or not starting with a letter
 // or "_") gets a leading "_"; characters no name may hold, and ":", become
 // "_".
-std::string xmlSafeName(const char* name);
-
-}  // namespace cvsysinfo
-
-namespace cvsysinfo {
-
-// xmlSafeText for a zero-terminated text.
-std::string xmlSafeTextC(const char* text);
+std::string xml_safe_name(const char* name);
 
 }  // namespace cvsysinfo

@@ -20,7 +20,7 @@ TEST(XmlSafeText, ReplacesWhatXmlCannotHold) {
       {"surrogate\xed\xa0\x80", "surrogate\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
       {"nonchar\xef\xbf\xbe", "nonchar\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
   };
-  for (auto& c : cases) EXPECT_EQ(xmlSafeText(c.in), c.out) << c.in;
+  for (auto& c : cases) EXPECT_EQ(xml_safe_text(c.in), c.out) << c.in;
 }
 
 TEST(XmlSafeName, MendsOnlyInvalidNames) {
@@ -33,7 +33,7 @@ TEST(XmlSafeName, MendsOnlyInvalidNames) {
       // Bytes that are not UTF-8 but that libxml2 reads as Latin-1 letters.
       {"uu\xc2" "A", "uu___A"}, {"caf\xe9", "caf___"},
   };
-  for (auto& c : cases) EXPECT_EQ(xmlSafeName(c.in), c.out) << c.in;
+  for (auto& c : cases) EXPECT_EQ(xml_safe_name(c.in), c.out) << c.in;
 }
 
 }  // namespace

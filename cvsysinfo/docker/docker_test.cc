@@ -7,7 +7,7 @@
 namespace cvsysinfo {
 namespace {
 
-std::string infoElements(std::vector<std::string> lines) {
+std::string info_elements(std::vector<std::string> lines) {
   TestWriter w;
   unsigned int ctid = 101;
   LineParser parser{w.get(), docker_info_parser, &ctid};
@@ -16,7 +16,7 @@ std::string infoElements(std::vector<std::string> lines) {
 }
 
 TEST(DockerInfo, KeysAtLineStartWithValue) {
-  EXPECT_EQ(infoElements({"Containers: 3", "Images: 12 ", "Storage Driver: devicemapper",
+  EXPECT_EQ(info_elements({"Containers: 3", "Images: 12 ", "Storage Driver: devicemapper",
                           " Pool Name: docker-pool", "Execution Driver: native-0.2",
                           "Storage Driver:", "Logging Driver: json-file", "Kernel Version: 3.10"}),
             "<Containers>3</Containers><Images>12 </Images><StorageDriver>devicemapper</StorageDriver>"
@@ -30,6 +30,20 @@ TEST(DockerImages, ThreeFieldsOrAnEmptyImage) {
   std::string shortLine = "only two";
   docker_image_parser(&parser, &shortLine[0]);
   EXPECT_EQ(w.text(), "<Image/>");
+}
+
+TEST(DockerImages, AnIdTooLongForItsCommandIsNotInspected) {
+  TestWriter w;
+  unsigned int ctid = 101;
+  LineParser parser{w.get(), docker_image_parser, &ctid};
+  // Cut to 255 bytes, the command would inspect some other image.
+  std::string id(250, 'f');
+  std::string line = "cv/base latest " + id;
+  testing::internal::CaptureStderr();
+  docker_image_parser(&parser, &line[0]);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(w.text(), "<Image><Repository>cv/base</Repository><Tag>latest</Tag></Image>");
+  EXPECT_EQ(err, "Command is longer than 255 bytes, not run: cvctl exec 101 docker inspect " + id + "\n");
 }
 
 }  // namespace

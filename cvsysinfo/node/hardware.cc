@@ -8,7 +8,8 @@
 #include <unistd.h>
 
 #include "core/capture.h"
-#include "core/report.h"
+#include "core/owners.h"
+#include "core/xml_writer.h"
 
 namespace cvsysinfo {
 namespace {
@@ -40,74 +41,74 @@ int get_hw_info(HwInfo& info, const char* cpuinfo, const char* zoneinfo) {
   info = HwInfo();
   if (parse_cpuinfo(info, cpuinfo) != 0) return -1;
   long pages = sysconf(_SC_PHYS_PAGES);
-  long pageSize = sysconf(_SC_PAGESIZE);
-  if (pages > 0 && pageSize > 0) {
-    info.ramMB = static_cast<int>((static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize)) >> 20);
+  long page_size = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && page_size > 0) {
+    info.ram_mb = static_cast<int>((static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size)) >> 20);
   }
-  info.numaNodes = count_numa_nodes(zoneinfo);
+  info.numa_nodes = count_numa_nodes(zoneinfo);
   return 0;
 }
 
 int get_hw_info(HwInfo& info) { return get_hw_info(info, kCpuinfo, kZoneinfo); }
 
 int count_numa_nodes(const char* zoneinfo) {
-  FILE* file = fopen(zoneinfo, "re");
+  FileOwner file(fopen(zoneinfo, "re"));
   if (!file) return 0;
   int nodes = 0;
   char line[256];
-  while (fgets(line, sizeof line, file)) {
+  while (fgets(line, sizeof line, file.get())) {
     int node = find_key_number(line, "Node", "\t ");
     if (node >= 0 && node >= nodes) ++nodes;
   }
-  fclose(file);
   return nodes;
 }
 
 void add_numa_info(xmlTextWriterPtr writer, const HwInfo& info) {
-  startElement(writer, "add_numa_info", __LINE__, "numa");
-  writeElement(writer, "add_numa_info", __LINE__, "nodes", std::to_string(info.numaNodes));
+  SectionWriter out(writer, "add_numa_info");
+  out.start("numa");
+  out.element("nodes", std::to_string(info.numa_nodes));
   if (access("/usr/bin/numactl", X_OK) == 0) add_command_out(writer, "numactl --hardware", "info");
-  endElement(writer, "add_numa_info", __LINE__);
+  out.end();
 }
 
 void add_cpu_info(xmlTextWriterPtr writer, const HwInfo& info) {
-  startElement(writer, "add_cpu_info", __LINE__, "cpu");
-  writeElement(writer, "add_cpu_info", __LINE__, "logical", std::to_string(info.logical));
-  startElement(writer, "add_cpu_info", __LINE__, "layout");
-  writeElement(writer, "add_cpu_info", __LINE__, "sockets", std::to_string(info.sockets));
-  writeElement(writer, "add_cpu_info", __LINE__, "cores-per-socket",
-               std::to_string(info.coresPerSocket));
-  writeElement(writer, "add_cpu_info", __LINE__, "threads-per-core",
-               std::to_string(info.threadsPerCore));
-  endElement(writer, "add_cpu_info", __LINE__);
-  writeElement(writer, "add_cpu_info", __LINE__, "model-name",
-               info.hasModelName ? info.modelName.c_str() : nullptr);
-  endElement(writer, "add_cpu_info", __LINE__);
+  SectionWriter out(writer, "add_cpu_info");
+  out.start("cpu");
+  out.element("logical", std::to_string(info.logical));
+  out.start("layout");
+  out.element("sockets", std::to_string(info.sockets));
+  out.element("cores-per-socket", std::to_string(info.cores_per_socket));
+  out.element("threads-per-core", std::to_string(info.threads_per_core));
+  out.end();
+  out.element("model-name", info.has_model_name ? info.model_name.c_str() : nullptr);
+  out.end();
 }
 
 void add_hw_info(xmlTextWriterPtr writer, const char* cpuinfo, const char* zoneinfo) {
-  startElement(writer, "add_hw_info", __LINE__, "hardware");
+  SectionWriter out(writer, "add_hw_info");
+  out.start("hardware");
   HwInfo info;
   if (get_hw_info(info, cpuinfo, zoneinfo) != 0) {
     fprintf(stderr, "failed to get hardware info\n");
   } else {
     add_numa_info(writer, info);
     add_cpu_info(writer, info);
-    writeElement(writer, "add_hw_info", __LINE__, "ram", std::to_string(info.ramMB) + " MB");
+    out.element("ram", std::to_string(info.ram_mb) + " MB");
   }
-  endElement(writer, "add_hw_info", __LINE__);
+  out.end();
 }
 
 void add_hw_info(xmlTextWriterPtr writer) { add_hw_info(writer, kCpuinfo, kZoneinfo); }
 
 void add_chipcaps_info(xmlTextWriterPtr writer) {
-  startElement(writer, "add_chipcaps_info", __LINE__, "chipcaps");
+  SectionWriter out(writer, "add_chipcaps_info");
+  out.start("chipcaps");
   if (access("/usr/sbin/chipcaps", X_OK) == 0) {
     add_command_out(writer, "/usr/sbin/chipcaps info", "info");
     add_command_out(writer, "/usr/sbin/chipcaps dump --original", "original");
     add_command_out(writer, "/usr/sbin/chipcaps dump --mask-caps", "mask-caps");
   }
-  endElement(writer, "add_chipcaps_info", __LINE__);
+  out.end();
 }
 
 }  // namespace cvsysinfo

@@ -10,7 +10,7 @@ namespace {
 
 // One processor block as the kernel prints it; a negative id leaves its
 // line out.
-std::string processorBlock(int processor, int physical, int core, const char* model) {
+std::string processor_block(int processor, int physical, int core, const char* model) {
   std::string block = "processor\t: " + std::to_string(processor) + "\n";
   block += "vendor_id\t: GenuineCorvan\n";
   if (model) block += std::string("model name\t: ") + model + "\n";
@@ -30,18 +30,18 @@ Topology parse(const std::string& text, std::string* model = nullptr) {
   std::string path = dir.write("cpuinfo", text);
   HwInfo info;
   int rc = parse_cpuinfo(info, path.c_str());
-  if (model) *model = info.hasModelName ? info.modelName : "<none>";
-  return {rc, info.logical, info.sockets, info.coresPerSocket, info.threadsPerCore};
+  if (model) *model = info.has_model_name ? info.model_name : "<none>";
+  return {rc, info.logical, info.sockets, info.cores_per_socket, info.threads_per_core};
 }
 
 TEST(Cpuinfo, Topologies) {
   std::string twoByFourByTwo;
   // Core by core over both sockets, then the second thread of every core.
-  for (int p = 0; p < 16; ++p) twoByFourByTwo += processorBlock(p, (p / 4) % 2, p % 4, "X");
+  for (int p = 0; p < 16; ++p) twoByFourByTwo += processor_block(p, (p / 4) % 2, p % 4, "X");
   std::string noPhysical;
-  for (int p = 0; p < 4; ++p) noPhysical += processorBlock(p, -1, -1, "X");
-  std::string oneCore = processorBlock(0, 0, 0, nullptr);
-  std::string sparse = processorBlock(0, 3, 17, "X") + processorBlock(1, 255, 255, "X");
+  for (int p = 0; p < 4; ++p) noPhysical += processor_block(p, -1, -1, "X");
+  std::string oneCore = processor_block(0, 0, 0, nullptr);
+  std::string sparse = processor_block(0, 3, 17, "X") + processor_block(1, 255, 255, "X");
   struct {
     const char* what;
     std::string text;
@@ -51,8 +51,8 @@ TEST(Cpuinfo, Topologies) {
       {"no physical id or core id", noPhysical, {0, 1, 0, 1, 1}},
       {"one processor", oneCore, {0, 1, 1, 1, 1}},
       {"socket and core numbers up to 255", sparse, {0, 2, 2, 1, 1}},
-      {"physical id 256", processorBlock(0, 0, 0, "X") + processorBlock(1, 256, 0, "X"), {-1, 0, 0, 0, 0}},
-      {"core id 256", processorBlock(0, 1, 256, "X"), {-1, 0, 0, 0, 0}},
+      {"physical id 256", processor_block(0, 0, 0, "X") + processor_block(1, 256, 0, "X"), {-1, 0, 0, 0, 0}},
+      {"core id 256", processor_block(0, 1, 256, "X"), {-1, 0, 0, 0, 0}},
       {"empty file", "", {0, 1, 0, 1, 1}},
   };
   for (auto& c : cases) {
@@ -73,8 +73,8 @@ TEST(Cpuinfo, Topologies) {
 
 TEST(Cpuinfo, LimitMessages) {
   testing::internal::CaptureStderr();
-  parse(processorBlock(0, 256, 0, "X"));
-  parse(processorBlock(0, 0, 300, "X"));
+  parse(processor_block(0, 256, 0, "X"));
+  parse(processor_block(0, 0, 300, "X"));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "internal error: curr_socket = 256, need to increase MAX_CPU_SOCKETS limit and recompile\n"
             "internal error: curr_core = 300, need to increase MAX_CPU_CORES limit and recompile\n");
@@ -85,9 +85,9 @@ TEST(Cpuinfo, ModelName) {
     std::string text;
     std::string model;
   } cases[] = {
-      {processorBlock(0, 0, 0, "Corvan(R) CPU E5 @ 2.40GHz") + processorBlock(1, 0, 1, "Other"),
+      {processor_block(0, 0, 0, "Corvan(R) CPU E5 @ 2.40GHz") + processor_block(1, 0, 1, "Other"),
        "Corvan(R) CPU E5 @ 2.40GHz"},
-      {processorBlock(0, 0, 0, nullptr), "<none>"},
+      {processor_block(0, 0, 0, nullptr), "<none>"},
       {"model name\t: \n", ""},
       {"model name\t:", "<none>"},
   };
@@ -130,10 +130,10 @@ TEST(FindKey, ValuesAndNumbers) {
 
 TEST(Zoneinfo, NodesCounted) {
   ScratchDir dir;
-  std::string two = dir.writeLines("two", {"Node 0, zone      DMA", "  pages free     3975",
+  std::string two = dir.write_lines("two", {"Node 0, zone      DMA", "  pages free     3975",
                                            "Node 0, zone    DMA32", "Node 1, zone   Normal",
                                            "  nr_free_pages 1000", "Node 1, zone  Movable"});
-  std::string one = dir.writeLines("one", {"Node 0, zone DMA", "  per-node stats"});
+  std::string one = dir.write_lines("one", {"Node 0, zone DMA", "  per-node stats"});
   EXPECT_EQ(count_numa_nodes(two.c_str()), 2);
   EXPECT_EQ(count_numa_nodes(one.c_str()), 1);
   EXPECT_EQ(count_numa_nodes(dir.file("absent").c_str()), 0);
@@ -141,14 +141,14 @@ TEST(Zoneinfo, NodesCounted) {
 
 TEST(HardwareElement, WrittenFromTheKernelFiles) {
   ScratchDir dir;
-  std::string cpuinfo = dir.write("cpuinfo", processorBlock(0, 0, 0, "M <1>") + processorBlock(1, 0, 0, "M"));
-  std::string zoneinfo = dir.writeLines("zoneinfo", {"Node 0, zone DMA", "Node 1, zone DMA"});
+  std::string cpuinfo = dir.write("cpuinfo", processor_block(0, 0, 0, "M <1>") + processor_block(1, 0, 0, "M"));
+  std::string zoneinfo = dir.write_lines("zoneinfo", {"Node 0, zone DMA", "Node 1, zone DMA"});
   HwInfo info;
   ASSERT_EQ(get_hw_info(info, cpuinfo.c_str(), zoneinfo.c_str()), 0);
-  EXPECT_GT(info.ramMB, 0);
+  EXPECT_GT(info.ram_mb, 0);
   TestWriter w;
   add_cpu_info(w.get(), info);
-  info.hasModelName = false;
+  info.has_model_name = false;
   add_cpu_info(w.get(), info);
   EXPECT_EQ(w.text(),
             "<cpu><logical>2</logical><layout><sockets>1</sockets><cores-per-socket>1</cores-per-socket>"
@@ -159,7 +159,7 @@ TEST(HardwareElement, WrittenFromTheKernelFiles) {
 
 TEST(HardwareElement, EmptyWhenCpuinfoFails) {
   ScratchDir dir;
-  std::string cpuinfo = dir.write("cpuinfo", processorBlock(0, 256, 0, "X"));
+  std::string cpuinfo = dir.write("cpuinfo", processor_block(0, 256, 0, "X"));
   TestWriter w;
   testing::internal::CaptureStderr();
   add_hw_info(w.get(), cpuinfo.c_str(), dir.file("absent").c_str());

@@ -7,16 +7,18 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include "core/capture.h"
-#include "core/report.h"
+#include "core/owners.h"
+#include "core/xml_writer.h"
 
 namespace cvsysinfo {
 
-const char* const hdimg_top_attrs[] = {nullptr};
-const char* const hdimg_device_attrs[] = {"pdelta", "size", "pstat", "pstate", "ptune", nullptr};
-const char* const hdimg_partition_attrs[] = {"size", nullptr};
-const char* const hdimg_delta_attrs[] = {"io", "format", "ro", nullptr};
+const char* const kHdimgTopAttrs[] = {nullptr};
+const char* const kHdimgDeviceAttrs[] = {"pdelta", "size", "pstat", "pstate", "ptune", nullptr};
+const char* const kHdimgPartitionAttrs[] = {"size", nullptr};
+const char* const kHdimgDeltaAttrs[] = {"io", "format", "ro", nullptr};
 
 namespace {
 
@@ -25,7 +27,7 @@ const char kBlockDirectory[] = "/sys/devices/virtual/block";
 // would otherwise be walked until the stack or the descriptors ran out.
 constexpr int kMaxDepth = 8;
 
-bool listHolds(const char* const* list, const char* name) {
+bool list_holds(const char* const* list, const char* name) {
   for (; *list; ++list) {
     if (strcmp(*list, name) == 0) return true;
   }
@@ -33,68 +35,68 @@ bool listHolds(const char* const* list, const char* name) {
 }
 
 // The list for the level below, or false when the entry is not written.
-bool listBelow(const char* const* current, const char* name, const char* const*& below) {
+bool list_below(const char* const* current, const char* name, const char* const*& below) {
   if (strncmp(name, "hdimg", 5) == 0) {
-    below = current == hdimg_device_attrs ? hdimg_partition_attrs : hdimg_device_attrs;
+    below = current == kHdimgDeviceAttrs ? kHdimgPartitionAttrs : kHdimgDeviceAttrs;
     return true;
   }
   if (!current) {
-    below = hdimg_delta_attrs;
+    below = kHdimgDeltaAttrs;
     return true;
   }
   below = nullptr;
-  return listHolds(current, name);
+  return list_holds(current, name);
 }
 
-void walk(xmlTextWriterPtr writer, int dirfd, const char* const* list, int depth);
+void walk(xmlTextWriterPtr writer, FdOwner directory, const char* const* list, int depth);
 
-void addDirectory(xmlTextWriterPtr writer, int dirfd, const char* name, const char* const* below,
+void add_directory(xmlTextWriterPtr writer, int dirfd, const char* name, const char* const* below,
                   int depth) {
   std::string element = name;
   // A name that begins with a digit cannot be an element name.
   if (name[0] >= '0' && name[0] <= '9') element = "_" + element.substr(0, 30);
-  startElement(writer, "add_sys_hdimg_directory", __LINE__, element.c_str());
+  SectionWriter out(writer, "add_sys_hdimg_directory");
+  out.start(element.c_str());
   if (depth < kMaxDepth) {
-    int fd = openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) walk(writer, fd, below, depth + 1);
+    FdOwner fd(openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) walk(writer, std::move(fd), below, depth + 1);
   }
-  endElement(writer, "add_sys_hdimg_directory", __LINE__);
+  out.end();
 }
 
-void walk(xmlTextWriterPtr writer, int dirfd, const char* const* list, int depth) {
-  DIR* dir = fdopendir(dirfd);
-  if (!dir) {
-    close(dirfd);
-    return;
-  }
-  while (struct dirent* entry = readdir(dir)) {
+void walk(xmlTextWriterPtr writer, FdOwner directory, const char* const* list, int depth) {
+  DirOwner dir(fdopendir(directory.get()));
+  if (!dir) return;
+  // The stream closes the descriptor from now on.
+  int dirfd = directory.release();
+  while (struct dirent* entry = readdir(dir.get())) {
     const char* name = entry->d_name;
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0 || strcmp(name, "event") == 0) continue;
     struct stat status;
     if (fstatat(dirfd, name, &status, 0) != 0) continue;
     const char* const* below = nullptr;
-    if (!listBelow(list, name, below)) continue;
+    if (!list_below(list, name, below)) continue;
     if (S_ISREG(status.st_mode)) {
       add_sys_file(writer, dirfd, name);
     } else if (S_ISDIR(status.st_mode)) {
-      addDirectory(writer, dirfd, name, below, depth);
+      add_directory(writer, dirfd, name, below, depth);
     }
   }
-  closedir(dir);
 }
 
 }  // namespace
 
 void add_sys_hdimg_directory(xmlTextWriterPtr writer, int dirfd, const char* const* list) {
-  walk(writer, dirfd, list, 0);
+  walk(writer, FdOwner(dirfd), list, 0);
 }
 
 void add_hdimg_stat(xmlTextWriterPtr writer, const char* block_directory) {
-  int fd = open(block_directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  startElement(writer, "add_hdimg_stat", __LINE__, "Hdimgs");
-  add_sys_hdimg_directory(writer, fd, hdimg_top_attrs);
-  endElement(writer, "add_hdimg_stat", __LINE__);
+  FdOwner fd(open(block_directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return;
+  SectionWriter out(writer, "add_hdimg_stat");
+  out.start("Hdimgs");
+  walk(writer, std::move(fd), kHdimgTopAttrs, 0);
+  out.end();
 }
 
 void add_hdimg_stat(xmlTextWriterPtr writer) { add_hdimg_stat(writer, kBlockDirectory); }

@@ -7,16 +7,18 @@
 namespace cvsysinfo {
 
 // Null-terminated lists of the names written at one level of the walk.
-extern const char* const hdimg_top_attrs[];
-extern const char* const hdimg_device_attrs[];
-extern const char* const hdimg_partition_attrs[];
-extern const char* const hdimg_delta_attrs[];
+extern const char* const kHdimgTopAttrs[];
+extern const char* const kHdimgDeviceAttrs[];
+extern const char* const kHdimgPartitionAttrs[];
+extern const char* const kHdimgDeltaAttrs[];
 
+// The disk-image devices' attributes as a tree of elements; nothing when
+// the block-device directory cannot be opened, and nothing is printed.
 void add_hdimg_stat(xmlTextWriterPtr writer);
 // The same on another block-device directory, for the tests.
 void add_hdimg_stat(xmlTextWriterPtr writer, const char* block_directory);
-// Writes one directory level and closes dirfd; a null list lets every
-// entry through.
+// Writes one directory level and closes dirfd (taking it over); a null
+// list lets every entry through.
 void add_sys_hdimg_directory(xmlTextWriterPtr writer, int dirfd, const char* const* list);
 
 }  // namespace cvsysinfo

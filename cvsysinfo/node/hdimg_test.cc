@@ -38,7 +38,7 @@ std::string canonical(xmlNodePtr node) {
   return result;
 }
 
-std::string canonicalOf(const std::string& xml) {
+std::string canonical_of(const std::string& xml) {
   std::string document = "<R>" + xml + "</R>";
   xmlDocPtr doc = xmlReadMemory(document.data(), static_cast<int>(document.size()), "t.xml", nullptr, 0);
   if (!doc) return "not well-formed: " + xml;
@@ -47,7 +47,7 @@ std::string canonicalOf(const std::string& xml) {
   return result;
 }
 
-void makeDevice(const ScratchDir& dir) {
+void make_device(const ScratchDir& dir) {
   dir.write("block/hdimg0/size", "2097152\n");
   dir.write("block/hdimg0/uevent", "MAJOR=182\n");
   dir.write("block/hdimg0/event", "x\n");
@@ -68,10 +68,10 @@ void makeDevice(const ScratchDir& dir) {
 
 TEST(Hdimg, WalkWritesListedAttributesOnly) {
   ScratchDir dir;
-  makeDevice(dir);
+  make_device(dir);
   TestWriter w;
   add_hdimg_stat(w.get(), dir.file("block").c_str());
-  EXPECT_EQ(canonicalOf(w.text()),
+  EXPECT_EQ(canonical_of(w.text()),
             "R(Hdimgs(hdimg0("
             "hdimg0p1(size=1024) "
             "pdelta(_0(format=raw\nsecond io=direct ro=1) _123456789012345678901234567890(ro=0)) "
@@ -107,7 +107,7 @@ TEST(Hdimg, LinksAreFollowedButLoopsEnd) {
   ASSERT_EQ(symlink("hdimg1", dir.file("block/hdimg2").c_str()), 0);
   TestWriter w;
   add_hdimg_stat(w.get(), dir.file("block").c_str());
-  std::string shape = canonicalOf(w.text());
+  std::string shape = canonical_of(w.text());
   EXPECT_EQ(shape.rfind("R(Hdimgs(hdimg1(", 0), 0u) << shape;
   EXPECT_NE(shape.find("hdimg2(hdimg1p1(hdimg1p1("), std::string::npos) << shape;
   EXPECT_NE(shape.find("pstat(io(io(io("), std::string::npos) << shape;
@@ -119,7 +119,7 @@ TEST(Hdimg, DirectoryLevelOwnsItsDescriptor) {
   dir.write("d/size", "1\n");
   int fd = open(dir.file("d").c_str(), O_RDONLY | O_DIRECTORY);
   TestWriter w;
-  add_sys_hdimg_directory(w.get(), fd, hdimg_partition_attrs);
+  add_sys_hdimg_directory(w.get(), fd, kHdimgPartitionAttrs);
   EXPECT_EQ(fcntl(fd, F_GETFD), -1);
   EXPECT_EQ(w.text(), "<size>1</size>");
 }

@@ -1,3 +1,5 @@
+#include "node/imgtrim.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -6,16 +8,15 @@
 #include <set>
 #include <string>
 
-#include "core/report.h"
 #include "core/xml_safe.h"
-#include "node/cluster.h"
+#include "core/xml_writer.h"
 
 namespace cvsysinfo {
 namespace {
 
 const char kImgtrimLog[] = "/var/log/imgtrim.log";
 
-const boost::regex& statPattern() {
+const boost::regex& stat_pattern() {
   static const boost::regex pattern("(\\w+)=(\\S+)", boost::regex::perl);
   return pattern;
 }
@@ -23,34 +24,35 @@ const boost::regex& statPattern() {
 }  // namespace
 
 void add_imgtrim_stat_line(xmlTextWriterPtr writer, const char* line) {
-  startElement(writer, "add_imgtrim_stat_line", __LINE__, "Stats");
+  SectionWriter out(writer, "add_imgtrim_stat_line");
+  out.start("Stats");
   // A name given twice would make the element ill-formed; the first wins.
   std::set<std::string> written;
   try {
     boost::cregex_iterator end;
-    for (boost::cregex_iterator match(line, line + strlen(line), statPattern()); match != end;
+    for (boost::cregex_iterator match(line, line + strlen(line), stat_pattern()); match != end;
          ++match) {
       std::string name = (*match)[1].str();
-      if (!written.insert(xmlSafeName(name.c_str())).second) continue;
-      writeAttribute(writer, "add_imgtrim_stat_line", __LINE__, name.c_str(),
-                     (*match)[2].str().c_str());
+      if (!written.insert(xml_safe_name(name.c_str())).second) continue;
+      out.attribute(name.c_str(), (*match)[2].str().c_str());
     }
   } catch (const std::exception& error) {
     // Boost gives up on lines too long to search in time; what was found
     // before stays.
     fprintf(stderr, "imgtrim statistics line not fully read: %s\n", error.what());
   }
-  endElement(writer, "add_imgtrim_stat_line", __LINE__);
+  out.end();
 }
 
 void add_imgtrim_info(xmlTextWriterPtr writer, const char* log) {
-  startElement(writer, "add_imgtrim_info", __LINE__, "imgtrim");
+  SectionWriter out(writer, "add_imgtrim_info");
+  out.start("imgtrim");
   std::ifstream file(log);
   std::string line;
   while (file && std::getline(file, line)) {
     if (line.find("Stats") != std::string::npos) add_imgtrim_stat_line(writer, line.c_str());
   }
-  endElement(writer, "add_imgtrim_info", __LINE__);
+  out.end();
 }
 
 void add_imgtrim_info(xmlTextWriterPtr writer) { add_imgtrim_info(writer, kImgtrimLog); }

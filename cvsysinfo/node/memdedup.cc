@@ -1,4 +1,5 @@
-#include <ctype.h>
+#include "node/memdedup.h"
+
 #include <stdio.h>
 #include <string.h>
 #include <sys/vfs.h>
@@ -8,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/report.h"
-#include "node/cluster.h"
-#include "node/host.h"
+#include "core/command.h"
+#include "core/text.h"
+#include "core/xml_writer.h"
+#include "node/mount_table.h"
 
 namespace cvsysinfo {
 namespace {
@@ -26,70 +28,30 @@ struct Cache {
 
 using CacheTable = std::map<std::string, Cache>;
 
-// At most this many fields are looked at; a line with more is refused by
-// its count alone.
-constexpr size_t kMaxFields = 6;
-
-struct Fields {
-  size_t count = 0;
-  char* start[kMaxFields];
-  size_t length[kMaxFields];
-};
-
-// Fields at white space, a run of it being one separator, so that a blank
-// at either end gives an empty first or last field.
-void splitFields(char* line, Fields& fields) {
-  char* field = line;
-  char* p = line;
-  auto close = [&](const char* end) {
-    if (fields.count < kMaxFields) {
-      fields.start[fields.count] = field;
-      fields.length[fields.count] = static_cast<size_t>(end - field);
-    }
-    ++fields.count;
-  };
-  while (*p) {
-    if (!isspace(static_cast<unsigned char>(*p))) {
-      ++p;
-      continue;
-    }
-    close(p);
-    while (*p && isspace(static_cast<unsigned char>(*p))) ++p;
-    field = p;
-  }
-  close(p);
-}
-
-// Field i is never the last one here, so the blank after it can be cut.
-void writeField(xmlTextWriterPtr writer, const char* name, const Fields& fields, size_t i) {
-  fields.start[i][fields.length[i]] = '\0';
-  putElement(writer, name, fields.start[i]);
-}
-
-enum class StatKind { single, triple };
+enum class StatKind { kSingle, kTriple };
 
 struct StatKey {
   const char* key;
   StatKind kind;
 };
 
-const StatKey memdedup_stat_keys[] = {
-    {"csums", StatKind::single},
-    {"inodes", StatKind::triple},
-    {"size", StatKind::triple},
-    {"RAM", StatKind::triple},
+const StatKey kMemdedupStatKeys[] = {
+    {"csums", StatKind::kSingle},
+    {"inodes", StatKind::kTriple},
+    {"size", StatKind::kTriple},
+    {"RAM", StatKind::kTriple},
 };
 
-const StatKey* findStatKey(const char* line, size_t keyLength) {
-  for (const StatKey& key : memdedup_stat_keys) {
-    if (strlen(key.key) == keyLength && strncmp(line, key.key, keyLength) == 0) return &key;
+const StatKey* find_stat_key(const char* line, size_t key_length) {
+  for (const StatKey& key : kMemdedupStatKeys) {
+    if (strlen(key.key) == key_length && strncmp(line, key.key, key_length) == 0) return &key;
   }
   return nullptr;
 }
 
-bool readCaches(const char* mountTable, CacheTable& caches, bool& anyEntry) {
-  return for_each_mount(mountTable, [&](const MountEntry& entry) {
-    anyEntry = true;
+bool read_caches(const char* mount_table, CacheTable& caches, bool& any_entry) {
+  return for_each_mount(mount_table, [&](const MountEntry& entry) {
+    any_entry = true;
     const char* option = entry.options;
     while (option) {
       const char* comma = strchr(option, ',');
@@ -103,15 +65,15 @@ bool readCaches(const char* mountTable, CacheTable& caches, bool& anyEntry) {
           }
           cache.taken = true;
         }
-        cache.roots.emplace_back(entry.mountPoint);
+        cache.roots.emplace_back(entry.mount_point);
       }
       option = comma ? comma + 1 : nullptr;
     }
   });
 }
 
-void writeCache(xmlTextWriterPtr writer, const std::string& path, const Cache& cache,
-                const char* statFormat) {
+void write_cache(xmlTextWriterPtr writer, const std::string& path, const Cache& cache,
+                const char* stat_format) {
   putStartElement(writer, "memdedup");
   putElement(writer, "mount", path.c_str());
   putElement(writer, "blocks", static_cast<uint64_t>(cache.stats.f_blocks));
@@ -122,7 +84,7 @@ void writeCache(xmlTextWriterPtr writer, const std::string& path, const Cache& c
     putStartElement(writer, "HdimgInfo");
     putElement(writer, "root", root.c_str());
     std::string command;
-    if (command_with_value(command, statFormat, root)) {
+    if (command_with_value(command, stat_format, root)) {
       LineParser parser{writer, memdedup_stat_parser, nullptr};
       run_command_parser(command.c_str(), &parser);
     }
@@ -136,35 +98,34 @@ void writeCache(xmlTextWriterPtr writer, const std::string& path, const Cache& c
 void memdedup_stat_parser(LineParser* parser, char* line) {
   const char* colon = strchr(line, ':');
   if (!colon) return;
-  const StatKey* key = findStatKey(line, static_cast<size_t>(colon - line));
+  const StatKey* key = find_stat_key(line, static_cast<size_t>(colon - line));
   if (!key) return;
-  Fields fields;
-  splitFields(line, fields);
+  std::vector<std::string> fields = split_fields(line);
   xmlTextWriterPtr writer = parser->writer;
-  if (key->kind == StatKind::single) {
-    if (fields.count == 3) writeField(writer, key->key, fields, 1);
+  if (key->kind == StatKind::kSingle) {
+    if (fields.size() == 3) putElement(writer, key->key, fields[1].c_str());
     return;
   }
-  if (fields.count != 5) return;
+  if (fields.size() != 5) return;
   putStartElement(writer, key->key);
-  writeField(writer, "fetched", fields, 1);
-  writeField(writer, "uncached", fields, 2);
-  writeField(writer, "cached", fields, 3);
+  putElement(writer, "fetched", fields[1].c_str());
+  putElement(writer, "uncached", fields[2].c_str());
+  putElement(writer, "cached", fields[3].c_str());
   putEndElement(writer);
 }
 
 void add_memdedup_info(xmlTextWriterPtr writer, const MemdedupSources& sources) {
   CacheTable caches;
-  bool anyEntry = false;
+  bool any_entry = false;
   try {
-    if (!readCaches(sources.mount_table, caches, anyEntry) || !anyEntry) return;
+    if (!read_caches(sources.mount_table, caches, any_entry) || !any_entry) return;
   } catch (const std::bad_alloc&) {
     fprintf(stderr, "Failed to allocate memory for the memdedup caches\n");
     return;
   }
   putStartElement(writer, "memdedups");
   add_conf(writer, sources.conf);
-  for (const auto& [path, cache] : caches) writeCache(writer, path, cache, sources.stat_format);
+  for (const auto& [path, cache] : caches) write_cache(writer, path, cache, sources.stat_format);
   putEndElement(writer);
 }
 

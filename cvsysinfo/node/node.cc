@@ -1,27 +1,32 @@
 #include "node/node.h"
 
+#include <string>
+
 #include "core/capture.h"
-#include "core/report.h"
-#include "node/cluster.h"
+#include "core/xml_writer.h"
 #include "node/hardware.h"
 #include "node/hdimg.h"
+#include "node/imgtrim.h"
+#include "node/memdedup.h"
+#include "node/quorix.h"
+#include "node/sentrel.h"
 #include "node/storage.h"
 #include "node/yum.h"
 
 namespace cvsysinfo {
 
-// The containers section has run by now, so the counters are final.
-void add_node(xmlTextWriterPtr writer) {
-  startElement(writer, "add_node", __LINE__, "NODE");
-  writeElement(writer, "add_node", __LINE__, "TOTAL_CT", std::to_string(total_ct_count));
-  writeElement(writer, "add_node", __LINE__, "RUNNING_CT", std::to_string(running_ct_count));
+void add_node(xmlTextWriterPtr writer, const NodeTools& tools) {
+  SectionWriter out(writer, "add_node");
+  out.start("NODE");
+  out.element("TOTAL_CT", std::to_string(total_ct_count));
+  out.element("RUNNING_CT", std::to_string(running_ct_count));
   add_conf(writer, "/etc/cv/cv.conf");
-  add_command_out(writer, "free", "MemoryUsage");
-  add_command_out(writer, "df", "DiskSpaceUsage");
+  add_command_out(writer, tools.memory, "MemoryUsage");
+  add_command_out(writer, tools.disk_space, "DiskSpaceUsage");
   add_command_xml(writer, "cvmemcheck -x");
   add_command_xml(writer, "cvcpucheck -x");
   add_command_xml(writer, "cvdiskcheck -x");
-  add_yum_repositories(writer);
+  add_yum_repositories(writer, tools.repositories);
   add_proc_file(writer, "/proc/cv/vestat", "VESTAT");
   add_lvm_info(writer);
   add_md_info(writer);
@@ -33,7 +38,9 @@ void add_node(xmlTextWriterPtr writer) {
   add_memdedup_info(writer);
   add_imgtrim_info(writer);
   add_chipcaps_info(writer);
-  endElement(writer, "add_node", __LINE__);
+  out.end();
 }
+
+void add_node(xmlTextWriterPtr writer) { add_node(writer, NodeTools{"free", "df", "yum repolist -v"}); }
 
 }  // namespace cvsysinfo

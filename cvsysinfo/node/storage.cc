@@ -5,26 +5,23 @@
 
 #include <new>
 
-#include "core/report.h"
-#include "node/host.h"
+#include "core/command.h"
+#include "core/text.h"
+#include "core/xml_writer.h"
+#include "node/mount_table.h"
 
 namespace cvsysinfo {
 
-const char* const dmraid_device_columns[] = {"path",   "format",  "raidname", "type",
+const char* const kDmraidDeviceColumns[] = {"path",   "format",  "raidname", "type",
                                              "status", "sectors", "offset",   nullptr};
-const char* const dmraid_set_columns[] = {"type",   "format", "raidname", "status", "stride",
+const char* const kDmraidSetColumns[] = {"type",   "format", "raidname", "status", "stride",
                                           "sectors", "subset", "devices",  "spares", nullptr};
 
 namespace {
 
 const char kMdadmFormat[] = "/sbin/mdadm -D -Y %s";
 
-char* skipBlanks(char* line) {
-  while (*line == ' ' || *line == '\t') ++line;
-  return line;
-}
-
-void readLvmHeader(LvmState& state, char* line) {
+void read_lvm_header(LvmState& state, char* line) {
   try {
     char* save = nullptr;
     for (char* piece = strtok_r(line, ":", &save); piece; piece = strtok_r(nullptr, ":", &save)) {
@@ -40,31 +37,32 @@ void readLvmHeader(LvmState& state, char* line) {
 
 void lvm_parser(LineParser* parser, char* line) {
   auto* state = static_cast<LvmState*>(parser->context);
-  line = skipBlanks(line);
+  line = skip_indent(line);
   if (state->columns.empty()) {
-    readLvmHeader(*state, line);
+    read_lvm_header(*state, line);
     return;
   }
-  xmlTextWriterPtr writer = parser->writer;
-  startElement(writer, "lvm_parser", __LINE__, state->line_element);
+  SectionWriter out(parser->writer, "lvm_parser");
+  out.start(state->line_element);
   char* rest = line;
   for (const std::string& column : state->columns) {
     char* colon = strchr(rest, ':');
     if (colon) *colon = '\0';
-    writeElement(writer, "lvm_parser", __LINE__, column.c_str(), rest);
+    out.element(column.c_str(), rest);
     if (!colon) break;
     rest = colon + 1;
   }
-  endElement(writer, "lvm_parser", __LINE__);
+  out.end();
 }
 
 void add_lvm_list(xmlTextWriterPtr writer, const char* list_element, const char* command,
                   const char* line_element) {
-  startElement(writer, "add_lvm_info", __LINE__, list_element);
+  SectionWriter out(writer, "add_lvm_info");
+  out.start(list_element);
   LvmState state{line_element, {}};
   LineParser parser{writer, lvm_parser, &state};
   run_command_parser(command, &parser);
-  endElement(writer, "add_lvm_info", __LINE__);
+  out.end();
 }
 
 void add_lvm_volumes(xmlTextWriterPtr writer) {
@@ -76,30 +74,32 @@ void add_lvm_groups(xmlTextWriterPtr writer) {
 }
 
 void add_lvm_info(xmlTextWriterPtr writer) {
-  startElement(writer, "add_lvm_info", __LINE__, "lvm");
+  SectionWriter out(writer, "add_lvm_info");
+  out.start("lvm");
   add_lvm_volumes(writer);
   add_lvm_groups(writer);
-  endElement(writer, "add_lvm_info", __LINE__);
+  out.end();
 }
 
 void mdadm_parser(LineParser* parser, char* line) {
   if (strstr(line, "Name") || strncmp(line, "MD_NAME", 7) == 0) return;
-  line = skipBlanks(line);
+  line = skip_indent(line);
   char* equals = strchr(line, '=');
   if (!*line || !equals) return;
   *equals = '\0';
-  writeElement(parser->writer, "mdadm_parser", __LINE__, line, equals + 1);
+  SectionWriter(parser->writer, "mdadm_parser").element(line, equals + 1);
 }
 
 void add_md_device(xmlTextWriterPtr writer, const char* device, const char* mdadm_format) {
-  startElement(writer, "add_md_device", __LINE__, "device");
-  writeElement(writer, "add_md_device", __LINE__, "name", device);
+  SectionWriter out(writer, "add_md_device");
+  out.start("device");
+  out.element("name", device);
   std::string command;
   if (command_with_value(command, mdadm_format, device)) {
     LineParser parser{writer, mdadm_parser, nullptr};
     run_command_parser(command.c_str(), &parser);
   }
-  endElement(writer, "add_md_device", __LINE__);
+  out.end();
 }
 
 void add_md_device(xmlTextWriterPtr writer, const char* device) {
@@ -107,53 +107,56 @@ void add_md_device(xmlTextWriterPtr writer, const char* device) {
 }
 
 void add_md_info(xmlTextWriterPtr writer, const char* mount_table, const char* mdadm_format) {
-  startElement(writer, "add_md_info", __LINE__, "software_raid");
+  SectionWriter out(writer, "add_md_info");
+  out.start("software_raid");
   for_each_mount(mount_table, [&](const MountEntry& entry) {
     if (strncmp(entry.device, "/dev/md", 7) == 0) add_md_device(writer, entry.device, mdadm_format);
   });
-  endElement(writer, "add_md_info", __LINE__);
+  out.end();
 }
 
 void add_md_info(xmlTextWriterPtr writer) { add_md_info(writer, kMountTable, kMdadmFormat); }
 
 void dmraid_parser(LineParser* parser, char* line) {
   auto* state = static_cast<DmraidState*>(parser->context);
-  xmlTextWriterPtr writer = parser->writer;
-  line = skipBlanks(line);
-  startElement(writer, "dmraid_parser", __LINE__, state->line_element);
+  SectionWriter out(parser->writer, "dmraid_parser");
+  line = skip_indent(line);
+  out.start(state->line_element);
   const char* const* column = state->columns;
   char* save = nullptr;
   for (char* piece = strtok_r(line, ":", &save); piece && *column;
        piece = strtok_r(nullptr, ":", &save), ++column) {
-    writeElement(writer, "dmraid_parser", __LINE__, *column, piece);
+    out.element(*column, piece);
   }
-  endElement(writer, "dmraid_parser", __LINE__);
+  out.end();
 }
 
 void add_dmraid_list(xmlTextWriterPtr writer, const char* list_element, const char* command,
                      const char* line_element, const char* const* columns) {
-  startElement(writer, "add_dmraid", __LINE__, list_element);
+  SectionWriter out(writer, "add_dmraid");
+  out.start(list_element);
   DmraidState state{line_element, columns};
   LineParser parser{writer, dmraid_parser, &state};
   run_command_parser(command, &parser);
-  endElement(writer, "add_dmraid", __LINE__);
+  out.end();
 }
 
 void add_dmraid_devices(xmlTextWriterPtr writer) {
   add_dmraid_list(writer, "raid_devices", "/sbin/dmraid -r --sep : -cp:f:r:t:st:se:o", "device",
-                  dmraid_device_columns);
+                  kDmraidDeviceColumns);
 }
 
 void add_dmraid_sets(xmlTextWriterPtr writer) {
   add_dmraid_list(writer, "sets", "/sbin/dmraid -s -s -g --sep : -ct:f:r:sta:str:se:su:d:sp", "set",
-                  dmraid_set_columns);
+                  kDmraidSetColumns);
 }
 
 void add_dmraid(xmlTextWriterPtr writer) {
-  startElement(writer, "add_dmraid", __LINE__, "dmraid");
+  SectionWriter out(writer, "add_dmraid");
+  out.start("dmraid");
   add_dmraid_devices(writer);
   add_dmraid_sets(writer);
-  endElement(writer, "add_dmraid", __LINE__);
+  out.end();
 }
 
 }  // namespace cvsysinfo

@@ -29,7 +29,7 @@ TEST(Lvm, HeaderNamesAndFields) {
   };
   for (const auto& c : cases) {
     ScratchDir dir;
-    std::string out = dir.writeLines("lvs.out", c.lines);
+    std::string out = dir.write_lines("lvs.out", c.lines);
     TestWriter w;
     add_lvm_list(w.get(), "volumes", ("cat " + out).c_str(), "volume");
     EXPECT_EQ(w.text(), c.xml) << c.what;
@@ -38,8 +38,8 @@ TEST(Lvm, HeaderNamesAndFields) {
 
 TEST(Lvm, EachRunLearnsItsOwnHeader) {
   ScratchDir dir;
-  std::string lvs = dir.writeLines("lvs.out", {"LV", "root"});
-  std::string vgs = dir.writeLines("vgs.out", {"VG", "vg0"});
+  std::string lvs = dir.write_lines("lvs.out", {"LV", "root"});
+  std::string vgs = dir.write_lines("vgs.out", {"VG", "vg0"});
   TestWriter w;
   add_lvm_list(w.get(), "volumes", ("cat " + lvs).c_str(), "volume");
   add_lvm_list(w.get(), "groups", ("cat " + vgs).c_str(), "group");
@@ -74,7 +74,7 @@ TEST(Mdadm, KeyValueLines) {
 
 TEST(Mdadm, MountedMdDevicesOnly) {
   ScratchDir dir;
-  std::string table = dir.writeLines(
+  std::string table = dir.write_lines(
       "mounts", {"/dev/sda1 / ext4 rw 0 0", "/dev/md0 /data xfs rw 0 0",
                  "tmpfs /dev/md tmpfs rw 0 0", "/dev/md127 /srv ext4 rw 0 0",
                  "/dev/md0 /again xfs rw 0 0", "/dev/md\\0401 /odd ext4 rw 0 0"});
@@ -93,7 +93,7 @@ TEST(Mdadm, MountedMdDevicesOnly) {
 TEST(Mdadm, NoTableOrOverlongDevice) {
   ScratchDir dir;
   std::string device = "/dev/md" + std::string(300, 'x');
-  std::string table = dir.writeLines("mounts", {device + " /m ext4 rw 0 0"});
+  std::string table = dir.write_lines("mounts", {device + " /m ext4 rw 0 0"});
   TestWriter w;
   add_md_info(w.get(), dir.file("absent").c_str(), "echo X=%s");
   testing::internal::CaptureStderr();
@@ -109,23 +109,23 @@ TEST(Dmraid, FixedColumnsAndEmptyFields) {
     const char* const* columns;
     std::string xml;
   } cases[] = {
-      {"/dev/sda:isw:isw_abc:mirror:ok:976773168:0", dmraid_device_columns,
+      {"/dev/sda:isw:isw_abc:mirror:ok:976773168:0", kDmraidDeviceColumns,
        "<device><path>/dev/sda</path><format>isw</format><raidname>isw_abc</raidname>"
        "<type>mirror</type><status>ok</status><sectors>976773168</sectors><offset>0</offset></device>"},
-      {"/dev/sdb:isw:isw_abc:mirror:ok::", dmraid_device_columns,
+      {"/dev/sdb:isw:isw_abc:mirror:ok::", kDmraidDeviceColumns,
        "<device><path>/dev/sdb</path><format>isw</format><raidname>isw_abc</raidname>"
        "<type>mirror</type><status>ok</status></device>"},
-      {"  /dev/sdc::isw_x", dmraid_device_columns,
+      {"  /dev/sdc::isw_x", kDmraidDeviceColumns,
        "<device><path>/dev/sdc</path><format>isw_x</format></device>"},
-      {"a:b:c:d:e:f:g:h:i:j:k", dmraid_set_columns,
+      {"a:b:c:d:e:f:g:h:i:j:k", kDmraidSetColumns,
        "<set><type>a</type><format>b</format><raidname>c</raidname><status>d</status>"
        "<stride>e</stride><sectors>f</sectors><subset>g</subset><devices>h</devices>"
        "<spares>i</spares></set>"},
-      {"", dmraid_set_columns, "<set/>"},
+      {"", kDmraidSetColumns, "<set/>"},
   };
   for (auto& c : cases) {
     TestWriter w;
-    DmraidState state{c.columns == dmraid_set_columns ? "set" : "device", c.columns};
+    DmraidState state{c.columns == kDmraidSetColumns ? "set" : "device", c.columns};
     LineParser parser{w.get(), dmraid_parser, &state};
     std::string line = c.line;
     dmraid_parser(&parser, &line[0]);
@@ -136,7 +136,7 @@ TEST(Dmraid, FixedColumnsAndEmptyFields) {
 TEST(Dmraid, ListFromCommand) {
   TestWriter w;
   add_dmraid_list(w.get(), "raid_devices", "printf 'No RAID disks\\n' | tr -d ' '", "device",
-                  dmraid_device_columns);
+                  kDmraidDeviceColumns);
   EXPECT_EQ(w.text(), "<raid_devices><device><path>NoRAIDdisks</path></device></raid_devices>");
 }
 

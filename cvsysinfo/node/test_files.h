@@ -24,33 +24,33 @@ class ScratchDir {
     if (path_.empty()) return;
     // Depth first and without following links, so only what lies inside
     // the directory itself is removed.
-    nftw(path_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    nftw(path_.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
   }
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
   // Writes a file (making its directories) and returns its path.
   std::string write(const std::string& name, const std::string& text, mode_t mode = 0644) const {
-    makeParents(name);
+    make_parents(name);
     std::string full = file(name);
     std::ofstream(full, std::ios::binary) << text;
     chmod(full.c_str(), mode);
     return full;
   }
-  std::string writeLines(const std::string& name, const std::vector<std::string>& lines) const {
+  std::string write_lines(const std::string& name, const std::vector<std::string>& lines) const {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return write(name, text);
   }
   std::string mkdir(const std::string& name) const {
-    makeParents(name + "/x");
+    make_parents(name + "/x");
     return file(name);
   }
 
  private:
-  static int removeEntry(const char* entry, const struct stat*, int type, struct FTW*) {
+  static int remove_entry(const char* entry, const struct stat*, int type, struct FTW*) {
     return type == FTW_DP ? rmdir(entry) : unlink(entry);
   }
-  void makeParents(const std::string& name) const {
+  void make_parents(const std::string& name) const {
     for (size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
       ::mkdir(file(name.substr(0, slash)).c_str(), 0755);
     }

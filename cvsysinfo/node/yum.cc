@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "core/report.h"
+#include "core/xml_writer.h"
 
 namespace cvsysinfo {
 namespace {
@@ -15,7 +15,7 @@ struct YumLine {
   bool element;
 };
 
-const YumLine yum_lines[] = {
+const YumLine kYumLines[] = {
     {"Repo-id", "id", true, true, false},
     {"Repo-name", "name", false, false, false},
     {"Repo-revision", "revision", false, false, false},
@@ -34,11 +34,11 @@ const YumLine yum_lines[] = {
     {"pkgsack time", "pkgsacktime", false, true, true},
 };
 
-const YumLine* findLine(const char* line, unsigned& index) {
-  for (unsigned i = 0; i < sizeof yum_lines / sizeof yum_lines[0]; ++i) {
-    if (strncmp(line, yum_lines[i].prefix, strlen(yum_lines[i].prefix)) == 0) {
+const YumLine* find_line(const char* line, unsigned& index) {
+  for (unsigned i = 0; i < sizeof kYumLines / sizeof kYumLines[0]; ++i) {
+    if (strncmp(line, kYumLines[i].prefix, strlen(kYumLines[i].prefix)) == 0) {
       index = i;
-      return &yum_lines[i];
+      return &kYumLines[i];
     }
   }
   return nullptr;
@@ -46,7 +46,7 @@ const YumLine* findLine(const char* line, unsigned& index) {
 
 // An attribute after the element's first child, or a second one of the same
 // name, would end the program or break the document; such a line is dropped.
-bool attributeFits(const YumState& state, unsigned index) {
+bool attribute_fits(const YumState& state, unsigned index) {
   if (!state.repository_open && state.list_has_content) return false;
   return (state.attributes_written & (1u << index)) == 0;
 }
@@ -56,15 +56,15 @@ bool attributeFits(const YumState& state, unsigned index) {
 void yum_repolist_parser(LineParser* parser, char* line) {
   auto* state = static_cast<YumState*>(parser->context);
   unsigned index = 0;
-  const YumLine* entry = findLine(line, index);
+  const YumLine* entry = find_line(line, index);
   if (!entry) return;
-  xmlTextWriterPtr writer = parser->writer;
+  SectionWriter out(parser->writer, "yum_repolist_parser");
   if (entry->close && state->repository_open) {
-    endElement(writer, "yum_repolist_parser", __LINE__);
+    out.end();
     state->repository_open = false;
   }
   if (entry->open) {
-    startElement(writer, "yum_repolist_parser", __LINE__, "Repository");
+    out.start("Repository");
     state->repository_open = true;
     state->list_has_content = true;
     state->attributes_written = 0;
@@ -73,21 +73,22 @@ void yum_repolist_parser(LineParser* parser, char* line) {
   if (!colon) return;
   const char* value = colon[1] ? colon + 2 : colon + 1;
   if (entry->element) {
-    writeElement(writer, "yum_repolist_parser", __LINE__, entry->name, value);
+    out.element(entry->name, value);
     state->list_has_content = true;
-  } else if (attributeFits(*state, index)) {
-    writeAttribute(writer, "yum_repolist_parser", __LINE__, entry->name, value);
+  } else if (attribute_fits(*state, index)) {
+    out.attribute(entry->name, value);
     state->attributes_written |= 1u << index;
   }
 }
 
 void add_yum_repositories(xmlTextWriterPtr writer, const char* command) {
-  startElement(writer, "add_yum_repositories", __LINE__, "YumRepositories");
+  SectionWriter out(writer, "add_yum_repositories");
+  out.start("YumRepositories");
   YumState state;
   LineParser parser{writer, yum_repolist_parser, &state};
   run_command_parser(command, &parser);
-  if (state.repository_open) endElement(writer, "add_yum_repositories", __LINE__);
-  endElement(writer, "add_yum_repositories", __LINE__);
+  if (state.repository_open) out.end();
+  out.end();
 }
 
 void add_yum_repositories(xmlTextWriterPtr writer) { add_yum_repositories(writer, "yum repolist -v"); }

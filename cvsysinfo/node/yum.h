@@ -16,9 +16,14 @@ struct YumState {
   unsigned attributes_written = 0;
 };
 
+// "YumRepositories", empty when yum cannot be run (run_command_parser
+// prints why).
 void add_yum_repositories(xmlTextWriterPtr writer);
 // The same with another command, for the tests.
 void add_yum_repositories(xmlTextWriterPtr writer, const char* command);
+// Repository lines become attributes of "Repository", summary lines
+// elements (context: YumState); a line that would break the document is
+// dropped.
 void yum_repolist_parser(LineParser* parser, char* line);
 
 }  // namespace cvsysinfo

@@ -8,9 +8,9 @@
 namespace cvsysinfo {
 namespace {
 
-std::string repositoriesOf(const std::vector<std::string>& lines) {
+std::string repositories_of(const std::vector<std::string>& lines) {
   ScratchDir dir;
-  std::string output = dir.writeLines("yum.out", lines);
+  std::string output = dir.write_lines("yum.out", lines);
   TestWriter w;
   add_yum_repositories(w.get(), ("cat " + output).c_str());
   return w.text();
@@ -57,7 +57,7 @@ TEST(YumRepositories, LineTable) {
       {"lines outside the table", {"repo id  repo name  status", " Repo-id : indented"},
        "<YumRepositories/>"},
   };
-  for (const auto& c : cases) EXPECT_EQ(repositoriesOf(c.lines), c.xml) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(repositories_of(c.lines), c.xml) << c.what;
 }
 
 TEST(YumRepositories, MissingToolGivesAnEmptyList) {

@@ -5,6 +5,8 @@
 
 namespace cvsysinfo {
 
+// Every template of every OS base; a failure of the template library is
+// printed here and leaves CVTEMPLATES short.
 void add_templates(xmlTextWriterPtr writer);
 
 }  // namespace cvsysinfo

@@ -1,4 +1,4 @@
-#include "node/cluster.h"
+#include "node/memdedup.h"
 
 #include <gtest/gtest.h>
 #include <sys/vfs.h>
@@ -9,22 +9,6 @@
 
 namespace cvsysinfo {
 namespace {
-
-TEST(Tessel, OneToolRunPerQuorixMount) {
-  ScratchDir dir;
-  std::string table = dir.writeLines(
-      "mounts", {"quorix://alpha /q/alpha fuse rw 0 0", "/dev/sda1 / ext4 rw 0 0",
-                 "quorix://my\\040cluster /q/b fuse rw 0 0", "quorix:/beta /q/c fuse rw 0 0"});
-  std::string quorix = dir.write(
-      "quorix", "#!/bin/sh\necho \"<?xml version='1.0'?><cluster name='$2'><state>ok</state></cluster>\"\n",
-      0755);
-  TestWriter w;
-  add_tessel_info(w.get(), table.c_str(), (quorix + " -c %s stat --xml").c_str());
-  add_tessel_info(w.get(), dir.file("absent").c_str(), "false %s");
-  EXPECT_EQ(w.text(),
-            "<tessel><cluster name=\"alpha\"><state>ok</state></cluster>"
-            "<cluster name=\"my cluster\"><state>ok</state></cluster></tessel><tessel/>");
-}
 
 TEST(MemdedupStat, DispatchTable) {
   struct {
@@ -56,7 +40,7 @@ TEST(MemdedupStat, DispatchTable) {
 
 // The free blocks of a shared scratch file system move while the test runs;
 // they are checked against the total and then taken over from the output.
-std::string fsLine(const std::string& path, const std::string& xml) {
+std::string fs_line(const std::string& path, const std::string& xml) {
   struct statfs stats {};
   statfs(path.c_str(), &stats);
   size_t start = xml.find("<mount>" + path + "</mount>");
@@ -71,12 +55,12 @@ std::string fsLine(const std::string& path, const std::string& xml) {
 TEST(Memdedup, RootsSharingOneCache) {
   ScratchDir dir;
   std::string cache = dir.mkdir("cache");
-  std::string table = dir.writeLines(
+  std::string table = dir.write_lines(
       "mounts", {"/dev/hdimg1p1 /var/lib/cv/root/101 ext4 rw,memdedup=" + cache + ",data=ordered 0 0",
                  "/dev/sda1 / ext4 rw 0 0",
                  "/dev/hdimg2p1 /var/lib/cv/root/1\\0402 ext4 memdedup=/no/such/cache 0 0",
                  "/dev/hdimg3p1 /var/lib/cv/root/103 ext4 rw,memdedup=" + cache + " 0 0"});
-  std::string conf = dir.writeLines("memdedup.conf", {"CACHE_SIZE=10G", "# comment"});
+  std::string conf = dir.write_lines("memdedup.conf", {"CACHE_SIZE=10G", "# comment"});
   std::string tool = dir.write("memdedup",
                                "#!/bin/sh\necho \"csums: $# arguments\"\necho \"root: $2\"\n"
                                "echo \"inodes: 1 2 3 total\"\n",
@@ -92,7 +76,7 @@ TEST(Memdedup, RootsSharingOneCache) {
             "<memdedup><mount>/no/such/cache</mount><blocks>0</blocks><bavail>0</bavail>"
             "<bsize>0</bsize><containers>1</containers>"
             "<HdimgInfo><root>/var/lib/cv/root/1 2</root>" + stats + "</HdimgInfo></memdedup>"
-            "<memdedup><mount>" + cache + "</mount>" + fsLine(cache, xml) + "<containers>2</containers>"
+            "<memdedup><mount>" + cache + "</mount>" + fs_line(cache, xml) + "<containers>2</containers>"
             "<HdimgInfo><root>/var/lib/cv/root/101</root>" + stats + "</HdimgInfo>"
             "<HdimgInfo><root>/var/lib/cv/root/103</root>" + stats + "</HdimgInfo></memdedup></memdedups>");
 }
@@ -100,41 +84,12 @@ TEST(Memdedup, RootsSharingOneCache) {
 TEST(Memdedup, WrittenOnlyWhenTheTableHasEntries) {
   ScratchDir dir;
   std::string empty = dir.write("empty", "");
-  std::string plain = dir.writeLines("plain", {"/dev/sda1 / ext4 rw 0 0"});
+  std::string plain = dir.write_lines("plain", {"/dev/sda1 / ext4 rw 0 0"});
   TestWriter w;
   add_memdedup_info(w.get(), MemdedupSources{dir.file("absent").c_str(), "/nonexistent", "true %s"});
   add_memdedup_info(w.get(), MemdedupSources{empty.c_str(), "/nonexistent", "true %s"});
   add_memdedup_info(w.get(), MemdedupSources{plain.c_str(), "/nonexistent", "true %s"});
   EXPECT_EQ(w.text(), "<memdedups/>");
-}
-
-TEST(Imgtrim, StatsLines) {
-  struct {
-    std::string line;
-    std::string xml;
-  } cases[] = {
-      {"Stats", "<Stats/>"},
-      {"2024-01-01 Stats: a=1 b_2=x/y c=3%", "<Stats a=\"1\" b_2=\"x/y\" c=\"3%\"/>"},
-      {"ct=101 before Stats after=<&>", "<Stats ct=\"101\" after=\"&lt;&amp;&gt;\"/>"},
-      {"Stats k= =v a==b", "<Stats a=\"=b\"/>"},
-      {"Stats n=1 n=2 9x=3 _9x=4", "<Stats n=\"1\" _9x=\"3\"/>"},
-  };
-  for (auto& c : cases) {
-    TestWriter w;
-    add_imgtrim_stat_line(w.get(), c.line.c_str());
-    EXPECT_EQ(w.text(), c.xml) << c.line;
-  }
-}
-
-TEST(Imgtrim, LogLinesWithStatsOnly) {
-  ScratchDir dir;
-  std::string log = dir.writeLines("imgtrim.log", {"started x=1", "Stats: ct=101 freed=12M",
-                                                   "stats: lower=1", "done Stats: ct=102 freed=0"});
-  TestWriter w;
-  add_imgtrim_info(w.get(), log.c_str());
-  add_imgtrim_info(w.get(), dir.file("absent").c_str());
-  EXPECT_EQ(w.text(), "<imgtrim><Stats ct=\"101\" freed=\"12M\"/><Stats ct=\"102\" freed=\"0\"/>"
-                      "</imgtrim><imgtrim/>");
 }
 
 }  // namespace

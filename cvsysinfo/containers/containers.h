@@ -21,14 +21,18 @@ struct CvlistState {
   int column_count = 0;
 };
 
+// The list tool's table, one "CT" per row; a tool that cannot be run
+// leaves CVLIST empty (run_command_parser prints why).
 void add_cvlist(xmlTextWriterPtr writer);
+// Learns the columns from the first header line (context: CvlistState),
+// then writes each row.
 void cvlist_parser(LineParser* parser, char* line);
+// The global configuration and every container; a failure of the
+// platform library is printed here and leaves CONTAINERS short.
 void add_containers(xmlTextWriterPtr writer);
+// A df line of six fields as "DiskSpace" or "Inodes"; other lines give
+// nothing.
 void df_space_parser(LineParser* parser, char* line);
 void df_inodes_parser(LineParser* parser, char* line);
-
-// The fields of a df line, split at white space; a blank at either end gives
-// an empty first or last field.
-std::vector<std::string> split_df_fields(const char* line);
 
 }  // namespace cvsysinfo

@@ -1,42 +1,44 @@
-#include "core/templates.h"
+#include "templates/templates.h"
 
 #include <cvtt.h>
 #include <stdio.h>
 #include <string.h>
 
-#include "core/report.h"
 #include "core/xml_safe.h"
+#include "core/xml_writer.h"
 
 namespace cvsysinfo {
 namespace {
 
 // The children of one template are written for information only: their
 // results do not stop the document, as the closing of the template does.
-void writeOptional(xmlTextWriterPtr writer, const char* name, const char* text) {
+void write_optional(xmlTextWriterPtr writer, const char* name, const char* text) {
   if (text) xmlTextWriterWriteFormatElement(writer, reinterpret_cast<const xmlChar*>(name), "%s",
-                                            xmlSafeTextC(text).c_str());
+                                            xml_safe_text_c(text).c_str());
 }
 
 void add_template(xmlTextWriterPtr writer, const struct tmpl_list_el* entry) {
-  startElement(writer, "add_templates", __LINE__, "TEMPLATE");
+  SectionWriter out(writer, "add_templates");
+  out.start("TEMPLATE");
   if (const struct tmpl_info* info = entry->info) {
-    writeOptional(writer, "Name", info->name);
-    writeOptional(writer, "OSName", info->osname);
-    writeOptional(writer, "OSVersion", info->osver);
-    writeOptional(writer, "Architecture", info->arch);
-    writeOptional(writer, "Summary", info->summary);
-    writeOptional(writer, "Timestamp", entry->timestamp);
+    write_optional(writer, "Name", info->name);
+    write_optional(writer, "OSName", info->osname);
+    write_optional(writer, "OSVersion", info->osver);
+    write_optional(writer, "Architecture", info->arch);
+    write_optional(writer, "Summary", info->summary);
+    write_optional(writer, "Timestamp", entry->timestamp);
     xmlTextWriterWriteFormatElement(writer, reinterpret_cast<const xmlChar*>("IsOsTemplate"), "%d",
                                     entry->is_os);
-    if (info->cached) writeOptional(writer, "IsCached", strcmp(info->cached, "yes") == 0 ? "1" : "0");
+    if (info->cached) write_optional(writer, "IsCached", strcmp(info->cached, "yes") == 0 ? "1" : "0");
   }
-  endElement(writer, "add_templates", __LINE__);
+  out.end();
 }
 
 }  // namespace
 
 void add_templates(xmlTextWriterPtr writer) {
-  startElement(writer, "add_templates", __LINE__, "CVTEMPLATES");
+  SectionWriter out(writer, "add_templates");
+  out.start("CVTEMPLATES");
   char** bases = nullptr;
   int rc = cvtt_get_all_base(&bases);
   if (rc != 0) {
@@ -57,7 +59,7 @@ void add_templates(xmlTextWriterPtr writer) {
       cvtt_clean_templates_list(list);
     }
   }
-  endElement(writer, "add_templates", __LINE__);
+  out.end();
 }
 
 }  // namespace cvsysinfo

@@ -1,13 +1,15 @@
-#include "core/containers.h"
+#include "containers/containers.h"
 
 #include <cvctl.h>
 #include <cvtt.h>
-#include <ctype.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
-#include "core/report.h"
+#include <string>
+
+#include "core/command.h"
+#include "core/text.h"
+#include "core/xml_writer.h"
 #include "docker/docker.h"
 
 namespace cvsysinfo {
@@ -17,30 +19,10 @@ const char kGlobalConfig[] = "/etc/cv/cv.conf";
 const char kContainerConfigDir[] = "/etc/cv/conf";
 const char kServicesScript[] = "/usr/libexec/cvreport/list_services";
 
-// Command texts are cut at 256 bytes and paths at 4097, as always.
-std::string formatCommand(size_t limit, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-std::string formatCommand(size_t limit, const char* format, ...) {
-  std::string text(limit, '\0');
-  va_list args;
-  va_start(args, format);
-  int n = vsnprintf(&text[0], limit, format, args);
-  va_end(args);
-  text.resize(n < 0 ? 0 : std::min(static_cast<size_t>(n), limit - 1));
-  return text;
-}
-
-std::string trim(const std::string& text) {
-  size_t start = 0, end = text.size();
-  while (start < end && isspace(static_cast<unsigned char>(text[start]))) ++start;
-  while (end > start && isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-  return text.substr(start, end - start);
-}
-
-void writeDfElement(LineParser* parser, const char* line, const char* element,
-                    const char* const names[3]) {
+void write_df_element(LineParser* parser, const char* line, const char* element,
+                      const char* const names[3]) {
   if (strncmp(line, "Filesystem", 10) == 0) return;
-  std::vector<std::string> fields = split_df_fields(line);
+  std::vector<std::string> fields = split_fields(line);
   if (fields.size() != 6) return;
   putStartElement(parser->writer, element);
   for (int i = 0; i < 3; ++i) putElement(parser->writer, names[i], fields[i + 1].c_str());
@@ -48,7 +30,8 @@ void writeDfElement(LineParser* parser, const char* line, const char* element,
 }
 
 void add_root_usage(xmlTextWriterPtr writer, unsigned int id) {
-  std::string command = formatCommand(256, "cvlist -H -o root %d", static_cast<int>(id));
+  std::string command;
+  format_command(command, "cvlist -H -o root %d", static_cast<int>(id));
   std::string output;
   if (!read_command_output(command.c_str(), output)) {
     fprintf(stderr, "Unable to get %s output\n", command.c_str());
@@ -58,21 +41,24 @@ void add_root_usage(xmlTextWriterPtr writer, unsigned int id) {
   std::string root = trim(output);
   putElement(writer, "CtRoot", root.c_str());
   LineParser inodes{writer, df_inodes_parser, nullptr};
-  run_command_parser(formatCommand(256, "df -Pi %s", shell_quote(root).c_str()).c_str(), &inodes);
+  if (command_with_value(command, "df -Pi %s", root)) run_command_parser(command.c_str(), &inodes);
   LineParser space{writer, df_space_parser, nullptr};
-  run_command_parser(formatCommand(256, "df -P %s", shell_quote(root).c_str()).c_str(), &space);
+  if (command_with_value(command, "df -P %s", root)) run_command_parser(command.c_str(), &space);
 }
 
 void add_running_details(xmlTextWriterPtr writer, unsigned int id) {
   int ctid = static_cast<int>(id);
-  add_command_out(writer,
-                  formatCommand(256, "cvps -A -E %d -o user,pid,%%cpu,%%mem,vsz,rss,tty,stat,start,cmd",
-                                ctid).c_str(),
-                  "AllProcesses");
-  add_proc_file(writer, formatCommand(4097, "/proc/bc/%d/iostat", ctid).c_str(), "IoStat");
+  std::string command;
+  if (format_command(command, "cvps -A -E %d -o user,pid,%%cpu,%%mem,vsz,rss,tty,stat,start,cmd", ctid)) {
+    add_command_out(writer, command.c_str(), "AllProcesses");
+  }
+  std::string proc_dir = "/proc/bc/" + std::to_string(ctid);
+  add_proc_file(writer, (proc_dir + "/iostat").c_str(), "IoStat");
   add_root_usage(writer, id);
-  add_proc_file(writer, formatCommand(4097, "/proc/bc/%d/resources", ctid).c_str(), "Resources");
-  add_command_out(writer, formatCommand(256, "cvctl exec %d netstat -anlp", ctid).c_str(), "Ports");
+  add_proc_file(writer, (proc_dir + "/resources").c_str(), "Resources");
+  if (format_command(command, "cvctl exec %d netstat -anlp", ctid)) {
+    add_command_out(writer, command.c_str(), "Ports");
+  }
   add_docker(writer, id);
   ++running_ct_count;
 }
@@ -87,22 +73,24 @@ void add_software(xmlTextWriterPtr writer, unsigned int id) {
   cvtt_set_default_options(&options.options);
   struct package** packages = nullptr;
   cvtt_get_ve_pkgs(id, &options.options, &packages);
-  startElement(writer, "add_software", __LINE__, "InstalledSoftware");
+  SectionWriter out(writer, "add_software");
+  out.start("InstalledSoftware");
   for (struct package** p = packages; p && *p; ++p) {
     // A missing text gives an empty attribute rather than a broken run.
-    startElement(writer, "add_software", __LINE__, "Package");
-    writeAttribute(writer, "add_software", __LINE__, "name", (*p)->name);
-    writeAttribute(writer, "add_software", __LINE__, "arch", (*p)->arch);
-    writeAttribute(writer, "add_software", __LINE__, "evr", (*p)->evr);
-    writeAttribute(writer, "add_software", __LINE__, "description", (*p)->descr);
-    endElement(writer, "add_software", __LINE__);
+    out.start("Package");
+    out.attribute("name", (*p)->name);
+    out.attribute("arch", (*p)->arch);
+    out.attribute("evr", (*p)->evr);
+    out.attribute("description", (*p)->descr);
+    out.end();
   }
   cvtt_clean_packages_list(packages);
-  endElement(writer, "add_software", __LINE__);
+  out.end();
 }
 
 void add_container(xmlTextWriterPtr writer, unsigned int id) {
-  startElement(writer, "add_containers", __LINE__, "CT");
+  SectionWriter out(writer, "add_containers");
+  out.start("CT");
   ++total_ct_count;
   putElement(writer, "CTID", static_cast<uint64_t>(id));
   cvctl_env_status_t status;
@@ -119,47 +107,30 @@ void add_container(xmlTextWriterPtr writer, unsigned int id) {
     putElement(writer, "STATE", state);
     if (flags & CVCTL_ENV_RUNNING) add_running_details(writer, id);
   }
-  add_conf(writer, formatCommand(4097, "%s/%u.conf", kContainerConfigDir, id).c_str());
-  add_command_out(writer,
-                  formatCommand(256, "cvctl --quiet runscript %d %s", static_cast<int>(id),
-                                kServicesScript).c_str(),
-                  "Services");
+  add_conf(writer, (std::string(kContainerConfigDir) + "/" + std::to_string(id) + ".conf").c_str());
+  std::string command;
+  if (format_command(command, "cvctl --quiet runscript %d %s", static_cast<int>(id), kServicesScript)) {
+    add_command_out(writer, command.c_str(), "Services");
+  }
   add_software(writer, id);
-  endElement(writer, "add_containers", __LINE__);
+  out.end();
 }
 
 }  // namespace
 
-std::vector<std::string> split_df_fields(const char* line) {
-  std::vector<std::string> fields;
-  std::string field;
-  bool inSpace = false;
-  for (const char* p = line; *p; ++p) {
-    if (isspace(static_cast<unsigned char>(*p))) {
-      if (!inSpace) fields.push_back(field);
-      field.clear();
-      inSpace = true;
-    } else {
-      field += *p;
-      inSpace = false;
-    }
-  }
-  fields.push_back(field);
-  return fields;
-}
-
 void df_inodes_parser(LineParser* parser, char* line) {
   static const char* const names[3] = {"Count", "IUsed", "IFree"};
-  writeDfElement(parser, line, "Inodes", names);
+  write_df_element(parser, line, "Inodes", names);
 }
 
 void df_space_parser(LineParser* parser, char* line) {
   static const char* const names[3] = {"Size", "Used", "Avail"};
-  writeDfElement(parser, line, "DiskSpace", names);
+  write_df_element(parser, line, "DiskSpace", names);
 }
 
 void add_containers(xmlTextWriterPtr writer) {
-  startElement(writer, "add_containers", __LINE__, "CONTAINERS");
+  SectionWriter out(writer, "add_containers");
+  out.start("CONTAINERS");
   EnvIdList* list = cvctl_alloc_env_ids();
   if (!list) {
     fprintf(stderr, "Failed to allocate memory for Containers information!\n");
@@ -168,17 +139,17 @@ void add_containers(xmlTextWriterPtr writer) {
     if (count < 0) {
       fprintf(stderr, "Failed to retrieve Containers information, err = %d!\n", count);
     } else {
-      startElement(writer, "add_containers", __LINE__, "CT");
+      out.start("CT");
       putElement(writer, "CTID", static_cast<uint64_t>(0));
       add_conf(writer, kGlobalConfig);
-      endElement(writer, "add_containers", __LINE__);
+      out.end();
       for (int i = 0; i < count && list->ids[i] != 0; ++i) {
         if (list->ids[i] != 1) add_container(writer, list->ids[i]);
       }
     }
     cvctl_free_env_ids(list);
   }
-  endElement(writer, "add_containers", __LINE__);
+  out.end();
 }
 
 }  // namespace cvsysinfo

@@ -1,0 +1,97 @@
+// Owners of what the inventory opens: each is released exactly once, on
+// every path out of the function that opened it, and nothing in the
+// sections releases a resource by hand.
+#pragma once
+
+#include <dirent.h>
+#include <libxml/xmlreader.h>
+#include <libxml/xmlwriter.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace cvsysinfo {
+
+// A file descriptor; release() hands it on (fdopendir takes it over).
+class FdOwner {
+ public:
+  explicit FdOwner(int fd = -1) : fd_(fd) {}
+  ~FdOwner() { reset(); }
+  FdOwner(FdOwner&& other) noexcept : fd_(other.release()) {}
+  FdOwner& operator=(FdOwner&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = other.release();
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // The result of close(), for the one caller that must know its data
+  // reached the disk; 0 when nothing was open.
+  int reset() {
+    int rc = fd_ >= 0 ? ::close(fd_) : 0;
+    fd_ = -1;
+    return rc;
+  }
+
+ private:
+  int fd_;
+};
+
+struct FileCloser {
+  void operator()(FILE* file) const { fclose(file); }
+};
+using FileOwner = std::unique_ptr<FILE, FileCloser>;
+
+// A popen() stream. finish() reaps the command and gives its wait status;
+// a stream dropped unfinished is reaped all the same, its status unread.
+class PipeOwner {
+ public:
+  explicit PipeOwner(FILE* pipe) : pipe_(pipe) {}
+  ~PipeOwner() { finish(); }
+  PipeOwner(const PipeOwner&) = delete;
+  PipeOwner& operator=(const PipeOwner&) = delete;
+  FILE* get() const { return pipe_; }
+  explicit operator bool() const { return pipe_ != nullptr; }
+  // The command's wait status, or -1 when it could not be reaped.
+  int finish() {
+    if (!pipe_) return -1;
+    int status = pclose(pipe_);
+    pipe_ = nullptr;
+    return status;
+  }
+
+ private:
+  FILE* pipe_;
+};
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirOwner = std::unique_ptr<DIR, DirCloser>;
+
+// Freeing the writer writes what it still buffers and closes its output.
+struct XmlWriterFreer {
+  void operator()(xmlTextWriterPtr writer) const { xmlFreeTextWriter(writer); }
+};
+using XmlWriterOwner = std::unique_ptr<xmlTextWriter, XmlWriterFreer>;
+
+struct XmlReaderFreer {
+  void operator()(xmlTextReaderPtr reader) const { xmlFreeTextReader(reader); }
+};
+using XmlReaderOwner = std::unique_ptr<xmlTextReader, XmlReaderFreer>;
+
+// An output buffer not yet handed to a writer (the writer owns it after).
+struct XmlOutputCloser {
+  void operator()(xmlOutputBufferPtr output) const { xmlOutputBufferClose(output); }
+};
+using XmlOutputOwner = std::unique_ptr<xmlOutputBuffer, XmlOutputCloser>;
+
+}  // namespace cvsysinfo

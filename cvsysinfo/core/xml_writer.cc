@@ -1,0 +1,95 @@
+#include "core/xml_writer.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <cinttypes>
+
+#include "core/xml_safe.h"
+
+namespace cvsysinfo {
+
+uint32_t total_ct_count = 0;
+uint32_t running_ct_count = 0;
+
+namespace {
+
+const xmlChar* as_xml(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+
+// The mended copy lives in `mended` when the text needed one.
+const char* safe_text(const char* text, size_t length, std::string& mended) {
+  return mend_xml_text(text, length, mended) ? mended.c_str() : text;
+}
+
+}  // namespace
+
+void check_xml_rc(const char* function, unsigned line, int rc) {
+  if (rc >= 0) return;
+  fprintf(stderr, "libxml err %d at %s:%u\n", rc, function, line);
+  fflush(stderr);
+  // The status is the writer's result; one that the system would show as 0
+  // would report the broken document as a success.
+  int status = rc & 0xff;
+  _exit(status != 0 ? status : 1);
+}
+
+void SectionWriter::element(const char* name, const char* text, unsigned line) const {
+  std::string safe_name = xml_safe_name(name);
+  int rc;
+  if (!text) {
+    rc = xmlTextWriterStartElement(writer_, as_xml(safe_name.c_str()));
+    if (rc >= 0) rc = xmlTextWriterEndElement(writer_);
+  } else {
+    std::string mended;
+    rc = xmlTextWriterWriteElement(writer_, as_xml(safe_name.c_str()),
+                                   as_xml(safe_text(text, strlen(text), mended)));
+  }
+  check_xml_rc(section_, line, rc);
+}
+
+void SectionWriter::element(const char* name, const std::string& text, unsigned line) const {
+  std::string mended;
+  const char* safe = mend_xml_text(text.data(), text.size(), mended) ? mended.c_str() : text.c_str();
+  std::string safe_name = xml_safe_name(name);
+  check_xml_rc(section_, line, xmlTextWriterWriteElement(writer_, as_xml(safe_name.c_str()), as_xml(safe)));
+}
+
+void SectionWriter::start(const char* name, unsigned line) const {
+  std::string safe_name = xml_safe_name(name);
+  check_xml_rc(section_, line, xmlTextWriterStartElement(writer_, as_xml(safe_name.c_str())));
+}
+
+void SectionWriter::end(unsigned line) const { check_xml_rc(section_, line, xmlTextWriterEndElement(writer_)); }
+
+void SectionWriter::attribute(const char* name, const char* value, unsigned line) const {
+  std::string safe_name = xml_safe_name(name);
+  std::string mended;
+  const char* text = value ? value : "";
+  check_xml_rc(section_, line,
+               xmlTextWriterWriteAttribute(writer_, as_xml(safe_name.c_str()),
+                                           as_xml(safe_text(text, strlen(text), mended))));
+}
+
+void SectionWriter::text(const char* text, unsigned line) const {
+  std::string mended;
+  check_xml_rc(section_, line, xmlTextWriterWriteString(writer_, as_xml(safe_text(text, strlen(text), mended))));
+}
+
+void putElement(xmlTextWriterPtr writer, const char* name, const char* text) {
+  SectionWriter(writer, "putElement").element(name, text);
+}
+
+void putElement(xmlTextWriterPtr writer, const char* name, uint64_t value) {
+  char text[32];
+  snprintf(text, sizeof text, "%" PRIu64, value);
+  SectionWriter(writer, "putElement").element(name, text);
+}
+
+void putStartElement(xmlTextWriterPtr writer, const char* name) {
+  SectionWriter(writer, "putStartElement").start(name);
+}
+
+void putEndElement(xmlTextWriterPtr writer) { SectionWriter(writer, "putEndElement").end(); }
+
+}  // namespace cvsysinfo

@@ -1,0 +1,54 @@
+// How every section writes the document. A writer call cannot fail
+// quietly: a negative result ends the process at once with
+// "libxml err <rc> at <section>:<line>", so no section returns a writer
+// status and none has to check one.
+#pragma once
+
+#include <libxml/xmlwriter.h>
+#include <stdint.h>
+
+#include <string>
+
+namespace cvsysinfo {
+
+// Counted by the containers section, written later by the node section.
+extern uint32_t total_ct_count;
+extern uint32_t running_ct_count;
+
+// Ends the process on a negative rc after printing the message above; the
+// exit status is the rc's low byte, or 1 where that would read as success.
+void check_xml_rc(const char* function, unsigned line, int rc);
+
+// One section's view of the document: names and texts are made safe for
+// XML (xml_safe.h) and a failure is reported under the section's name and
+// the caller's line.
+class SectionWriter {
+ public:
+  SectionWriter(xmlTextWriterPtr writer, const char* section) : writer_(writer), section_(section) {}
+  xmlTextWriterPtr raw() const { return writer_; }
+  const char* section() const { return section_; }
+
+  // A null text gives the element without content.
+  void element(const char* name, const char* text, unsigned line = __builtin_LINE()) const;
+  void element(const char* name, const std::string& text, unsigned line = __builtin_LINE()) const;
+  void start(const char* name, unsigned line = __builtin_LINE()) const;
+  void end(unsigned line = __builtin_LINE()) const;
+  // A null value gives an empty attribute.
+  void attribute(const char* name, const char* value, unsigned line = __builtin_LINE()) const;
+  void text(const char* text, unsigned line = __builtin_LINE()) const;
+  // Reports a writer result the section got by calling libxml2 itself.
+  void check(int rc, unsigned line = __builtin_LINE()) const { check_xml_rc(section_, line, rc); }
+
+ private:
+  xmlTextWriterPtr writer_;
+  const char* section_;
+};
+
+// The same calls for code that has no section of its own; failures are
+// reported under these functions' names.
+void putElement(xmlTextWriterPtr writer, const char* name, const char* text);
+void putElement(xmlTextWriterPtr writer, const char* name, uint64_t value);
+void putStartElement(xmlTextWriterPtr writer, const char* name);
+void putEndElement(xmlTextWriterPtr writer);
+
+}  // namespace cvsysinfo
