@@ -28,11 +28,11 @@ mkdir -p /etc/cv/nodes
 printf 'NODE_NAME=node-east-1\nSTORAGE_POOL=/var/lib/cv/pool0\n' >/etc/cv/cv.conf
 printf 'role: compute\nzone: east\n' >/etc/cv/nodes/node-east-1.yaml
 
-# An inventory tool that insists on being asked for exactly one XML file.
+# An inventory tool that insists on being asked for exactly one output file.
 cv_overlay /usr/sbin
 cat >/usr/sbin/cvsysinfo <<'EOF'
 #!/bin/bash
-[ $# -eq 1 ] && [ "${1%.xml}" != "$1" ] || { echo "usage: cvsysinfo FILE.xml" >&2; exit 2; }
+[ $# -eq 1 ] || { echo "usage: cvsysinfo FILE" >&2; exit 2; }
 printf '<inventory><node name="node-east-1"/><cpus>8</cpus></inventory>\n' >"$1"
 EOF
 chmod 0755 /usr/sbin/cvsysinfo

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# When the collector can't build the archive (bad usage, no FILES_DIR, a full disk) it fails with a reason and leaves no archive.
+# When the collector can't build the archive (bad usage, no FILES_DIR, a full disk, a signal) it fails with a reason and leaves no archive.
 # shellcheck source-path=SCRIPTDIR source=../../common.sh
 source "$(dirname "$0")/../../common.sh"
 
@@ -60,6 +60,38 @@ run_collector "$LINKED/files"
 expect_refusal "FILES_DIR a symbolic link"
 expect_eq "$(ls -A "$WORK/elsewhere")" "" "directory behind a linked FILES_DIR"
 [ ! -e "$LINKED/cvreport.tgz" ] || cv_fail "an archive for a linked FILES_DIR"
+
+# A signal while a slow command runs: the collector passes it on to the
+# command, which `timeout` keeps in a process group of its own, and ends
+# with 128 + the signal's number within 5 seconds, leaving no archive.
+cv_overlay /usr/sbin
+printf '#!/bin/bash\nexec -a cv-slow-marker sleep 600\n' >/usr/sbin/dmesg
+chmod 0755 /usr/sbin/dmesg
+for sig in INT:2 TERM:15 HUP:1; do
+  # A shell leaves SIGINT ignored for the commands it starts in the
+  # background; a terminal's Ctrl-C reaches a collector that has it.
+  python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execv(sys.argv[1], sys.argv[1:])' \
+    "$COLLECTOR" "$FILES" >"$OUT" 2>"$ERR" </dev/null &
+  pid=$!
+  for ((i = 0; i < 100; i++)); do
+    pgrep -f cv-slow-marker >/dev/null && break
+    sleep 0.1
+  done
+  pgrep -f cv-slow-marker >/dev/null || cv_fail "the slow command did not start"
+  kill -"${sig%:*}" "$pid"
+  start=$SECONDS
+  set +e
+  wait "$pid"
+  STATUS=$?
+  set -e
+  expect_status $((128 + ${sig#*:}))
+  [ $((SECONDS - start)) -le 5 ] || cv_fail "SIG${sig%:*}: the collector took $((SECONDS - start)) s to stop"
+  left=$(pgrep -f cv-slow-marker || true)
+  [ -z "$left" ] || { pkill -KILL -f cv-slow-marker; cv_fail "SIG${sig%:*}: commands left running: $left"; }
+  expect_contains "$ERR" "interrupted by SIG${sig%:*}"
+  [ ! -e "$WORKDIR/cvreport.tgz" ] || cv_fail "SIG${sig%:*}: an archive was left"
+done
+rm -f /usr/sbin/dmesg
 
 # A full disk where the archive goes: the work directory is a tiny, full
 # file system, while FILES_DIR has room, so collecting works and packing fails.
