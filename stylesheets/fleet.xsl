@@ -13,11 +13,19 @@
   against the index. The same rules as for one inventory hold: values are
   only ever text, and the page loads nothing.
 -->
-<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+                xmlns:exsl="http://exslt.org/common" exclude-result-prefixes="exsl">
   <xsl:import href="inventory.xsl"/>
   <xsl:output method="html" encoding="UTF-8" indent="no" doctype-system="about:legacy-compat"/>
 
   <xsl:template match="/">
+    <xsl:variable name="page">
+      <xsl:call-template name="fleet-page"/>
+    </xsl:variable>
+    <xsl:apply-templates select="exsl:node-set($page)/node()" mode="clean"/>
+  </xsl:template>
+
+  <xsl:template name="fleet-page">
     <html lang="en">
       <xsl:call-template name="head">
         <xsl:with-param name="title" select="'Fleet inventory'"/>

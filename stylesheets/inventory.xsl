@@ -12,7 +12,8 @@
 
   fleet.xsl imports this stylesheet and reuses its named templates.
 -->
-<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+                xmlns:exsl="http://exslt.org/common" exclude-result-prefixes="exsl">
   <xsl:output method="html" encoding="UTF-8" indent="no" doctype-system="about:legacy-compat"/>
 
   <!-- The host's name: the inventory itself holds none that is not masked. -->
@@ -22,6 +23,31 @@
 
   <xsl:variable name="nl" select="'&#10;'"/>
 
+  <!-- Characters that XML carries but HTML calls errors in a page: DEL, the
+       C1 controls and the noncharacters. Each becomes U+FFFD, as cvsysinfo
+       does with what XML cannot carry. -->
+  <xsl:variable name="html-bad" select="concat(
+      '&#x7F;&#x80;&#x81;&#x82;&#x83;&#x84;&#x85;&#x86;&#x87;&#x88;',
+      '&#x89;&#x8A;&#x8B;&#x8C;&#x8D;&#x8E;&#x8F;&#x90;&#x91;&#x92;',
+      '&#x93;&#x94;&#x95;&#x96;&#x97;&#x98;&#x99;&#x9A;&#x9B;&#x9C;',
+      '&#x9D;&#x9E;&#x9F;&#xFDD0;&#xFDD1;&#xFDD2;&#xFDD3;&#xFDD4;&#xFDD5;&#xFDD6;',
+      '&#xFDD7;&#xFDD8;&#xFDD9;&#xFDDA;&#xFDDB;&#xFDDC;&#xFDDD;&#xFDDE;&#xFDDF;&#xFDE0;',
+      '&#xFDE1;&#xFDE2;&#xFDE3;&#xFDE4;&#xFDE5;&#xFDE6;&#xFDE7;&#xFDE8;&#xFDE9;&#xFDEA;',
+      '&#xFDEB;&#xFDEC;&#xFDED;&#xFDEE;&#xFDEF;&#x1FFFE;&#x1FFFF;&#x2FFFE;&#x2FFFF;&#x3FFFE;',
+      '&#x3FFFF;&#x4FFFE;&#x4FFFF;&#x5FFFE;&#x5FFFF;&#x6FFFE;&#x6FFFF;&#x7FFFE;&#x7FFFF;&#x8FFFE;',
+      '&#x8FFFF;&#x9FFFE;&#x9FFFF;&#xAFFFE;&#xAFFFF;&#xBFFFE;&#xBFFFF;&#xCFFFE;&#xCFFFF;&#xDFFFE;',
+      '&#xDFFFF;&#xEFFFE;&#xEFFFF;&#xFFFFE;&#xFFFFF;&#x10FFFE;&#x10FFFF;')"/>
+  <xsl:variable name="html-good" select="concat(
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;',
+      '&#xFFFD;')"/>
+
   <!-- ===================================================================== -->
   <!-- The page frame, shared with the fleet page                            -->
   <!-- ===================================================================== -->
@@ -29,7 +55,6 @@
   <xsl:template name="head">
     <xsl:param name="title"/>
     <head>
-      <meta charset="utf-8"/>
       <meta http-equiv="Content-Security-Policy"
             content="default-src 'none'; style-src 'unsafe-inline'; img-src 'none'; form-action 'none'; base-uri 'none'"/>
       <meta name="viewport" content="width=device-width, initial-scale=1"/>
@@ -71,6 +96,27 @@ dl.facts dd { margin: 0; }
   <!-- ===================================================================== -->
 
   <xsl:template match="/">
+    <xsl:variable name="page">
+      <xsl:call-template name="inventory-page"/>
+    </xsl:variable>
+    <xsl:apply-templates select="exsl:node-set($page)/node()" mode="clean"/>
+  </xsl:template>
+
+  <!-- The finished page, copied with every text and attribute cleaned of
+       what HTML refuses. -->
+  <xsl:template match="*" mode="clean">
+    <xsl:element name="{name()}">
+      <xsl:apply-templates select="@*|node()" mode="clean"/>
+    </xsl:element>
+  </xsl:template>
+  <xsl:template match="@*" mode="clean">
+    <xsl:attribute name="{name()}"><xsl:value-of select="translate(., $html-bad, $html-good)"/></xsl:attribute>
+  </xsl:template>
+  <xsl:template match="text()" mode="clean">
+    <xsl:value-of select="translate(., $html-bad, $html-good)"/>
+  </xsl:template>
+
+  <xsl:template name="inventory-page">
     <xsl:variable name="title">
       <xsl:text>Inventory</xsl:text>
       <xsl:if test="$host != ''">
