@@ -53,13 +53,6 @@ mkdir -p "$CV_SANDBOX/upper" "$CV_SANDBOX/overlay-work" "$WORK"
 ln -sfn "$REAL_BUILD" "$CV_SANDBOX/build"
 cv_fail() { echo "sim-cvsysinfo: $*" >&2; exit 1; }
 cv_skip() { cv_fail "$@"; }
-cv_overlay() {
-  local dir=$1 key
-  key=$(echo "$dir" | tr / _)
-  mkdir -p "$CV_SANDBOX/upper/$key" "$CV_SANDBOX/overlay-work/$key"
-  mount -t overlay overlay \
-    -o "lowerdir=$dir,upperdir=$CV_SANDBOX/upper/$key,workdir=$CV_SANDBOX/overlay-work/$key" "$dir"
-}
 # What the simulation writes to /etc and /usr/libexec stays with this host.
 cv_overlay /etc
 cv_overlay /usr/libexec
@@ -76,7 +69,10 @@ while [ $# -gt 0 ]; do
 done
 exec timeout -k 5 120 "$BIN/cvsysinfo" "${args[@]}"
 SH
-printf 'SRC=%q\nREAL_BUILD=%q\n' "$SRC" "$CV_SANDBOX/build" >"$fleet/env"
+{
+  printf 'SRC=%q\nREAL_BUILD=%q\n' "$SRC" "$CV_SANDBOX/build"
+  declare -f cv_overlay # the harness's, over this host's sandbox
+} >"$fleet/env"
 declare -A desc=([node-a]=$SRC/tests/fixtures/hosts/mixed [node-b]=$SRC/tests/fixtures/hosts/hostile
   [node-c]=$SRC/tests/fixtures/hosts/no-such-host)
 for name in node-a node-b node-c; do
