@@ -4,7 +4,8 @@
 # hosts' inventories land on the controller, valid, with their pages; the bad
 # host fails with its reason and stops nobody; the summary names both; one
 # selected host files a report with the vaulted password, which is never
-# logged; -j reaches cvsysinfo only where cvfleet_jobs is set.
+# logged; -j reaches cvsysinfo only where cvfleet_jobs is set. A setting
+# with a line end is refused; a missing program is a reason like any other.
 source "$(dirname "$0")/../../common.sh"
 
 command -v ansible-playbook >/dev/null || cv_skip "ansible-core is not installed"
@@ -189,6 +190,17 @@ grep -q '"  node-a: Check the service settings: ' "$WORK/second.out" || cv_fail 
 cmp -s /etc/cvreport.conf "$WORK/conf-before" || cv_fail "/etc/cvreport.conf was changed"
 expect_lacks "$WORK/second.out" "COLLECTOR_SCRIPT=/tmp/owned"
 expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the refused one"
+
+# A host without the program, into a folder that does not exist yet.
+set +e
+ansible-playbook -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \
+  -e "cvfleet_cvsysinfo=$WORK/no-such-program" "$SRC/contrib/ansible/site.yml" >"$WORK/third.out" 2>&1
+STATUS=$?
+set -e
+expect_status 2
+grep -q '^Run cvsysinfo: .*No such file or directory' "$WORK/fresh/node-c.failed" ||
+  cv_fail "node-c.failed: $(cat "$WORK/fresh/node-c.failed" 2>&1)"
+expect_contains "$WORK/third.out" '"done (0): "'
 
 echo "fleet case: $(($(date +%s) - started)) s"
 cv_pass
