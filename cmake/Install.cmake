@@ -50,7 +50,7 @@ install(CODE "
          FILES \"${CMAKE_BINARY_DIR}/etc/cvreport.conf\")
   endif()")
 
-# --- manuals, completion, translation template ------------------------------
+# --- manuals, completion, translation template, stylesheets -----------------
 
 foreach(_cv_page cvreport.8 cvsysinfo.8 cvreport.conf.5)
   configure_file(${PROJECT_SOURCE_DIR}/man/${_cv_page}.in ${CMAKE_BINARY_DIR}/man/${_cv_page} @ONLY)
@@ -62,6 +62,10 @@ install(FILES completion/cvreport DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-comp
 
 add_subdirectory(${PROJECT_SOURCE_DIR}/po ${CMAKE_BINARY_DIR}/po)
 install(FILES ${CVREPORT_POT} DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
+
+# The inventory as HTML pages: the stylesheets find each other side by side.
+install(FILES stylesheets/inventory.xsl stylesheets/fleet.xsl DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
+install(PROGRAMS stylesheets/cvfleet-page DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
 
 install(FILES README.md docs/inventory.md schema/cvsysinfo.rng
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/cvreport)

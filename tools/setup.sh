@@ -12,6 +12,7 @@ packages=(
   util-linux procps iproute2 tar gzip coreutils
   gettext locales groff man-db dpkg-dev file rpm
   clang libclang-rt-14-dev llvm valgrind
+  xsltproc python3-html5lib ansible-core ansible-lint
 )
 
 missing=()

@@ -35,6 +35,9 @@ expected=(
   /usr/share/man/man5/cvreport.conf.5
   /usr/share/bash-completion/completions/cvreport
   /usr/share/cvreport/cvreport.pot
+  /usr/share/cvreport/inventory.xsl
+  /usr/share/cvreport/fleet.xsl
+  /usr/share/cvreport/cvfleet-page
   /usr/share/doc/cvreport/README.md
 )
 [ "$has_cvsysinfo" = 0 ] || expected+=(
@@ -47,7 +50,7 @@ expected=(
 for path in "${expected[@]}"; do
   [ -f "$root$path" ] || fail "$path was not installed"
 done
-for path in /usr/sbin/cvreport /usr/libexec/cvreport/cvreport_collector; do
+for path in /usr/sbin/cvreport /usr/libexec/cvreport/cvreport_collector /usr/share/cvreport/cvfleet-page; do
   [ -x "$root$path" ] || fail "$path is not executable"
 done
 expect_mode() { [ "$(stat -c %a "$root$1")" = "$2" ] || fail "$1 has mode $(stat -c %a "$root$1"), not $2"; }
@@ -59,6 +62,15 @@ cmp -s "$root/usr/libexec/cvreport/cvreport_collector" "$SRC/scripts/cvreport_co
 stray=$(cd "$root" && find . -type f | sed 's,^\.,,' | grep -v -e '^/usr/' -e '^/etc/cvreport\.conf$' || true)
 [ -z "$stray" ] || fail "installed outside /usr and /etc/cvreport.conf: $stray"
 cmp -s "$root/usr/share/cvreport/cvreport.pot" "$BUILD/po/cvreport.pot" || fail "the template is not the built one"
+# The installed stylesheets find each other: cvfleet-page renders a folder
+# with what lies beside it.
+if command -v xsltproc >/dev/null; then
+  mkdir -p "$WORK/pages"
+  cp "$SRC/tests/fixtures/golden/inventory/mixed.xml" "$WORK/pages/node-a.xml"
+  "$root/usr/share/cvreport/cvfleet-page" "$WORK/pages" || fail "the installed cvfleet-page failed"
+  grep -q '>node-a</a>' "$WORK/pages/fleet.html" || fail "the fleet page has no row of node-a"
+  grep -q 'Container 101' "$WORK/pages/node-a.html" || fail "the page of node-a lacks container 101"
+fi
 
 # --- the sample configuration --------------------------------------------------
 conf=$root/etc/cvreport.conf

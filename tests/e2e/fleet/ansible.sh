@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# The Ansible role over three hosts at once, each a simulated platform host of
+# its own (mixed, hostile, and one whose description is missing): the good
+# hosts' inventories land on the controller, valid, with their pages; the bad
+# host fails with its reason and stops nobody; the summary names both; one
+# selected host files a report with the vaulted password, which is never
+# logged; -j reaches cvsysinfo only where cvfleet_jobs is set. A setting
+# with a line end is refused; a missing program is a reason like any other.
+source "$(dirname "$0")/../../common.sh"
+
+command -v ansible-playbook >/dev/null || cv_skip "ansible-core is not installed"
+command -v xsltproc >/dev/null || cv_skip "xsltproc is not installed"
+[ -x "$BIN/cvsysinfo" ] && [ -x "$BIN/cvsim-tool" ] || cv_skip "the simulated platform is not built"
+PY=/usr/bin/python3
+"$PY" -c 'import html5lib' 2>/dev/null || cv_skip "python3-html5lib is not installed"
+started=$(date +%s)
+
+# Ansible keeps its own files under HOME; they stay in the sandbox.
+export HOME=$WORK/home ANSIBLE_LOCAL_TEMP=$WORK/ansible-local ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0
+mkdir -p "$HOME"
+
+cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
+export CV_OBSERVE=$WORK/observed
+cv_service_start --repid 4242
+
+# --- the simulated hosts -------------------------------------------------------
+# Each host's cvsysinfo is a wrapper that enters a mount namespace of its own
+# and makes it the simulated host, so the three can run side by side. It
+# records its arguments and waits (10 s at most) until all three have
+# started, which they only do together if the role runs them in parallel.
+fleet=$WORK/fleet
+mkdir -p "$fleet/hosts"
+cat >"$fleet/sim-cvsysinfo" <<'SH'
+#!/usr/bin/env bash
+# sim-cvsysinfo FLEET NAME DESCRIPTION CVSYSINFO-ARGS...; in its own namespace.
+set -euo pipefail
+fleet=$1 name=$2 desc=$3
+shift 3
+host=$fleet/hosts/$name
+printf '%s\n' "$@" >"$host/args"
+touch "$host/started"
+together=alone
+for _ in $(seq 100); do
+  if [ "$(find "$fleet/hosts" -name started | wc -l)" -ge 3 ]; then together=together; break; fi
+  sleep 0.1
+done
+echo "$together" >"$host/together"
+source "$fleet/env"
+# A sandbox of its own for each run: overlays take no used upper directory.
+CV_SANDBOX=$(mktemp -d "$host/sandbox.XXXXXX")
+WORK=$CV_SANDBOX/work
+BIN=$CV_SANDBOX/build/bin
+mkdir -p "$CV_SANDBOX/upper" "$CV_SANDBOX/overlay-work" "$WORK"
+ln -sfn "$REAL_BUILD" "$CV_SANDBOX/build"
+cv_fail() { echo "sim-cvsysinfo: $*" >&2; exit 1; }
+cv_skip() { cv_fail "$@"; }
+# What the simulation writes to /etc and /usr/libexec stays with this host.
+cv_overlay /etc
+cv_overlay /usr/libexec
+source "$SRC/tests/sim_host.sh"
+cv_sim_host "$desc"
+# This build's cvsysinfo takes no -j yet; the recorded arguments tell
+# whether the role passed it.
+args=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    -j) shift 2 ;;
+    *) args+=("$1") && shift ;;
+  esac
+done
+exec timeout -k 5 120 "$BIN/cvsysinfo" "${args[@]}"
+SH
+{
+  printf 'SRC=%q\nREAL_BUILD=%q\n' "$SRC" "$CV_SANDBOX/build"
+  declare -f cv_overlay # the harness's, over this host's sandbox
+} >"$fleet/env"
+declare -A desc=([node-a]=$SRC/tests/fixtures/hosts/mixed [node-b]=$SRC/tests/fixtures/hosts/hostile
+  [node-c]=$SRC/tests/fixtures/hosts/no-such-host)
+for name in node-a node-b node-c; do
+  mkdir -p "$fleet/hosts/$name"
+  printf '#!/bin/sh\nexec unshare --mount --propagation private -- bash %q %q %q %q "$@"\n' \
+    "$fleet/sim-cvsysinfo" "$fleet" "$name" "${desc[$name]}" >"$fleet/hosts/$name/cvsysinfo"
+  chmod +x "$fleet/hosts/$name/cvsysinfo"
+done
+
+# --- the inventory and the secret ------------------------------------------------
+inventories=$WORK/inventories
+cat >"$WORK/hosts.yml" <<YAML
+cv_hosts:
+  hosts:
+    node-a:
+      cvfleet_cvsysinfo: "$fleet/hosts/node-a/cvsysinfo"
+    node-b:
+      cvfleet_cvsysinfo: "$fleet/hosts/node-b/cvsysinfo"
+      cvfleet_jobs: 2
+    node-c:
+      cvfleet_cvsysinfo: "$fleet/hosts/node-c/cvsysinfo"
+  vars:
+    ansible_connection: local
+    ansible_python_interpreter: $PY
+    ansible_become: false
+    cvfleet_inventory_dir: "$inventories"
+    cvfleet_cvreport: "$BIN/cvreport"
+    cvfleet_report_hosts: [node-a]
+    cvfleet_contact_name: "Ada Admin"
+    cvfleet_contact_company: "Example Hosting"
+    cvfleet_contact_email: "ada@example.net"
+    cvfleet_contact_subject: "Containers stop; \"quoted\" \$(touch /tmp/owned)"
+    cvfleet_contact_description: "All containers stopped at 3am."
+    cvfleet_submit_uri: "$CV_SERVICE_URL"
+    cvfleet_submit_user: "$CV_SERVICE_USER"
+YAML
+echo "vault-word" >"$WORK/vault-pass"
+ansible-vault encrypt_string --vault-password-file "$WORK/vault-pass" --name cvfleet_submit_password \
+  -- "$CV_SERVICE_PASSWORD" >"$WORK/secret.yml" 2>"$WORK/vault.err" || cv_fail "ansible-vault: $(cat "$WORK/vault.err")"
+expect_lacks "$WORK/secret.yml" "$CV_SERVICE_PASSWORD"
+mkdir -p "$inventories"
+# A leftover of an earlier run is not taken for this one's.
+echo "stale" >"$inventories/node-c.xml"
+
+# --- the run ---------------------------------------------------------------------
+set +e
+ansible-playbook -vv -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
+  "$SRC/contrib/ansible/site.yml" >"$OUT" 2>"$ERR"
+STATUS=$?
+set -e
+echo "the play took $(($(date +%s) - started)) s"
+# Failed hosts make the play fail, after everything else has been done.
+expect_status 2
+grep -Eq '^node-a +: ok=[0-9]+ +changed=[0-9]+ +unreachable=0 +failed=0' "$OUT" || cv_fail "node-a did not succeed"
+grep -Eq '^node-b +: ok=[0-9]+ +changed=[0-9]+ +unreachable=0 +failed=0' "$OUT" || cv_fail "node-b did not succeed"
+grep -Eq '^node-c +: .* failed=1 ' "$OUT" || cv_fail "node-c did not fail"
+expect_contains "$OUT" '"done (2): node-a node-b"'
+expect_contains "$OUT" '"failed (1)"'
+grep -q '"  node-c: Run cvsysinfo: sim-cvsysinfo: no host description at .*no-such-host"' "$OUT" ||
+  cv_fail "the summary lacks node-c's reason"
+
+# In parallel, with -j only where it was asked for.
+for name in node-a node-b node-c; do
+  expect_eq "$(cat "$fleet/hosts/$name/together")" together "$name ran beside the others"
+done
+expect_eq "$(head -n 2 "$fleet/hosts/node-b/args" | tr '\n' ' ')" "-j 2 " "node-b's arguments"
+expect_eq "$(wc -l <"$fleet/hosts/node-a/args")" 1 "node-a's arguments: $(cat "$fleet/hosts/node-a/args")"
+
+# The controller has what the good hosts wrote, valid; the bad host's reason.
+for name in node-a node-b; do
+  xmllint --noout --relaxng "$SRC/schema/cvsysinfo.rng" "$inventories/$name.xml" 2>"$WORK/rng.err" ||
+    cv_fail "$name.xml: $(cat "$WORK/rng.err")"
+done
+expect_eq "$(xmllint --xpath 'count(/CVLIN/CONTAINERS/CT[CTID!=0])' "$inventories/node-a.xml")" 7 "node-a's containers"
+expect_eq "$(xmllint --xpath 'string(/CVLIN/CONTAINERS/CT[2]/CTID)' "$inventories/node-b.xml")" 201 "node-b's first container"
+[ ! -e "$inventories/node-c.xml" ] || cv_fail "node-c's stale inventory was kept"
+grep -q '^Run cvsysinfo: sim-cvsysinfo: no host description at' "$inventories/node-c.failed" ||
+  cv_fail "node-c.failed: $(cat "$inventories/node-c.failed")"
+[ -z "$(find /tmp -maxdepth 1 -name 'cvfleet.*')" ] || cv_fail "work directories left on the hosts"
+
+# The pages: one per good host, and the fleet.
+check=("$PY" "$SRC/tests/e2e/pages/page_check.py")
+for name in node-a node-b; do
+  "${check[@]}" "$inventories/$name.html" --inventory "$inventories/$name.xml" --text "Inventory of $name" >&2 ||
+    cv_fail "the page of $name"
+done
+"${check[@]}" "$inventories/fleet.html" --row "node-a=ok" --row "node-a=7" --row "node-b=ok" \
+  --row "node-c=failed: Run cvsysinfo" >&2 || cv_fail "the fleet page"
+compgen -G "/tmp/owned*" >/dev/null && cv_fail "a value was run by a shell"
+
+# One report, from node-a alone, with the vaulted password and the contact
+# as given; the password is in the configuration and nowhere in the output.
+expect_eq "$(cv_requests count auth=ok)" 1 "reports filed"
+expect_eq "$(cv_requests last digest_user)" "$CV_SERVICE_USER" "user"
+expect_eq "$(cv_requests count auth=bad)" 0 "refused requests"
+expect_contains "$CV_OBSERVE/description" "Containers stop; \"quoted\" \$(touch /tmp/owned)"
+expect_contains /etc/cvreport.conf "SUBMIT_PASSWORD=\"$CV_SERVICE_PASSWORD\""
+expect_contains /etc/cvreport.conf "SUBMIT_URI=\"$CV_SERVICE_URL\""
+expect_eq "$(stat -c %a /etc/cvreport.conf)" 600 "mode of /etc/cvreport.conf"
+expect_contains "$OUT" "\"report from node-a: problem ID 4242\""
+! grep -rqF -- "$CV_SERVICE_PASSWORD" "$OUT" "$ERR" "$inventories" || cv_fail "the password was logged"
+
+# A line end in a service setting would start a setting of its own: the
+# host fails before anything is written, and the value is not shown.
+cp /etc/cvreport.conf "$WORK/conf-before"
+set +e
+ansible-playbook -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
+  -e '{"cvfleet_submit_password": "x\nCOLLECTOR_SCRIPT=/tmp/owned"}' --limit node-a \
+  "$SRC/contrib/ansible/site.yml" >"$WORK/second.out" 2>&1
+STATUS=$?
+set -e
+expect_status 2
+grep -q '"  node-a: Check the service settings: ' "$WORK/second.out" || cv_fail "no reason for node-a: $(cat "$WORK/second.out")"
+cmp -s /etc/cvreport.conf "$WORK/conf-before" || cv_fail "/etc/cvreport.conf was changed"
+expect_lacks "$WORK/second.out" "COLLECTOR_SCRIPT=/tmp/owned"
+expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the refused one"
+
+# A host without the program, into a folder that does not exist yet.
+set +e
+ansible-playbook -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \
+  -e "cvfleet_cvsysinfo=$WORK/no-such-program" "$SRC/contrib/ansible/site.yml" >"$WORK/third.out" 2>&1
+STATUS=$?
+set -e
+expect_status 2
+grep -q '^Run cvsysinfo: .*No such file or directory' "$WORK/fresh/node-c.failed" ||
+  cv_fail "node-c.failed: $(cat "$WORK/fresh/node-c.failed" 2>&1)"
+expect_contains "$WORK/third.out" '"done (0): "'
+
+echo "fleet case: $(($(date +%s) - started)) s"
+cv_pass

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Every golden inventory, and a fresh one of each simulated host, renders to
+# a page that an HTML parser accepts and that says what the inventory says;
+# a document whose every value is markup renders inert, its markup shown as
+# text. cvfleet-page makes a page per host and a fleet page with one row per
+# host, failed and unreadable ones included.
+source "$(dirname "$0")/../../common.sh"
+source "$SRC/tests/sim_host.sh"
+
+command -v xsltproc >/dev/null || cv_skip "xsltproc is not installed"
+# Debian's interpreter, which has Debian's html5lib.
+PY=/usr/bin/python3
+"$PY" -c 'import html5lib' 2>/dev/null || cv_skip "python3-html5lib is not installed"
+XSL=$SRC/stylesheets
+pages=0
+
+# check PAGE [page_check.py options]
+check() {
+  "$PY" "$SRC/tests/e2e/pages/page_check.py" "$@" >"$WORK/check.out" 2>&1 ||
+    cv_fail "$(cat "$WORK/check.out")"
+  pages=$((pages + 1))
+}
+
+# render INVENTORY HOST PAGE
+render() {
+  xsltproc --nonet --stringparam host "$2" -o "$3" "$XSL/inventory.xsl" "$1" 2>"$WORK/xslt.err" ||
+    cv_fail "xsltproc failed on $1: $(cat "$WORK/xslt.err")"
+  [ ! -s "$WORK/xslt.err" ] || cv_fail "xsltproc complained about $1: $(cat "$WORK/xslt.err")"
+}
+
+# --- the goldens ---------------------------------------------------------------
+for doc in "$SRC"/tests/fixtures/golden/inventory/*.xml; do
+  name=$(basename "$doc" .xml)
+  render "$doc" "$name" "$WORK/golden-$name.html"
+  check "$WORK/golden-$name.html" --inventory "$doc" --text "Inventory of $name"
+done
+# A node golden holds the NODE alone: it stands in the mixed host's document,
+# whose containers it counts.
+for doc in "$SRC"/tests/fixtures/golden/node-*.xml; do
+  name=$(basename "$doc" .xml)
+  "$PY" - "$SRC/tests/fixtures/golden/inventory/mixed.xml" "$doc" >"$WORK/$name.xml" <<'PY'
+import re, sys
+inventory = open(sys.argv[1], encoding="utf-8").read()
+node = re.sub(r"^<\?xml[^>]*\?>\s*", "", open(sys.argv[2], encoding="utf-8").read())
+sys.stdout.write(inventory.replace("<NODE/>", node, 1))
+PY
+  render "$WORK/$name.xml" "$name" "$WORK/$name.html"
+  check "$WORK/$name.html" --inventory "$WORK/$name.xml"
+done
+# What the full node says, where a reader looks for it.
+check "$WORK/node-full.html" --text "2 sockets × 4 cores × 2 threads" --text "beta one: degraded" \
+  --text "Cluster storage beta one is degraded." --text "vg0: 28.00g free of 278.00g" \
+  --text "tcp/80" --text "tcp/22" --text "Container 107: Unable to open file /proc/bc/107/iostat"
+grep -q '<details id="ct-101">' "$WORK/node-full.html" || cv_fail "no collapsible details of container 101"
+
+# --- a fresh document of each simulated host, and their fleet ---------------------
+fleet=$WORK/fleet
+mkdir -p "$fleet"
+for host in "$SRC"/tests/fixtures/hosts/*/; do
+  host=${host%/}
+  name=${host##*/}
+  cv_sim_host "$host"
+  run_cvsysinfo "$WORK/host-$name.xml"
+  if [ -s "$WORK/host-$name.xml" ]; then
+    render "$WORK/host-$name.xml" "$name" "$WORK/host-$name.html"
+    check "$WORK/host-$name.html" --inventory "$WORK/host-$name.xml"
+    cp "$WORK/host-$name.xml" "$fleet/$name.xml"
+  else
+    tail -n 1 "$ERR" >"$fleet/$name.failed"
+  fi
+done
+compgen -G "/tmp/owned*" >/dev/null && cv_fail "something from the hostile host was run"
+[ -s "$fleet/mixed.xml" ] && [ -s "$fleet/hostile.xml" ] || cv_fail "no document of the mixed or hostile host"
+# A host whose file name is markup, and one whose document is broken.
+cp "$SRC/tests/fixtures/golden/inventory/empty.xml" "$fleet/a&b <i>.xml"
+printf '<CVLIN><CVLIST>' >"$fleet/broken.xml"
+status=0
+"$SRC/stylesheets/cvfleet-page" "$fleet" 2>"$WORK/fleet.err" || status=$?
+expect_eq "$status" 1 "cvfleet-page's status with an unrenderable inventory"
+expect_contains "$WORK/fleet.err" "broken.xml could not be rendered"
+rows=(--row "mixed=ok" --row "mixed=7" --row "broken=could not be read" --row "a&b <i>=ok"
+  --row "listing-error=The containers section is empty")
+for failed in "$fleet"/*.failed; do
+  [ -e "$failed" ] || continue
+  rows+=(--row "$(basename "$failed" .failed)=failed: $(cat "$failed")")
+done
+check "$fleet/fleet.html" "${rows[@]}" --text "hosts"
+hosts=$(ls "$SRC"/tests/fixtures/hosts | wc -l)
+expect_eq "$(grep -o '<tr><td>' "$fleet/fleet.html" | wc -l)" $((hosts + 2)) "fleet rows"
+for doc in "$fleet"/*.xml; do
+  name=$(basename "$doc" .xml)
+  case $name in fleet | broken) continue ;; esac
+  [ -s "$fleet/$name.html" ] || cv_fail "cvfleet-page made no page of $name"
+  check "$fleet/$name.html" --inventory "$doc"
+done
+
+# --- every value markup ----------------------------------------------------------
+# Each text and attribute of the full host's document is replaced by markup
+# that would run, load or link if it were let through.
+"$PY" - "$WORK/node-full.xml" "$WORK/markup.xml" <<'PY'
+import sys, xml.etree.ElementTree as ET
+payload = ("<script>alert(1)</script><img src=x onerror=alert(2)>\" onmouseover=\"alert(3)' "
+           "javascript:alert(4) <a href=\"https://example.net/\">x</a>"
+           "<link rel=stylesheet href=//example.net/s.css></style><style>@import url(//example.net)</style>")
+tree = ET.parse(sys.argv[1])
+for el in tree.getroot().iter():
+    el.text = payload + "\n" + (el.text or "")
+    for key in el.attrib:
+        el.attrib[key] = payload + el.attrib[key]
+tree.write(sys.argv[2], encoding="UTF-8", xml_declaration=True)
+PY
+render "$WORK/markup.xml" '<b onmouseover="alert(5)">host</b>' "$WORK/markup.html"
+check "$WORK/markup.html" --inventory "$WORK/markup.xml" --text "<script>alert(1)</script>" \
+  --text '<b onmouseover="alert(5)">host</b>' --text '<a href="https://example.net/">x</a>'
+
+echo "pages checked: $pages"
+cv_pass
