@@ -166,7 +166,7 @@ dl.facts dd { margin: 0; }
   <xsl:template name="warnings">
     <xsl:variable name="cts" select="CONTAINERS/CT[CTID != '0']"/>
     <xsl:if test="not(CONTAINERS/CT)">
-      <li>The containers section is empty: the container list could not be had.</li>
+      <li>The containers section is empty: the container list could not be read.</li>
     </xsl:if>
     <xsl:if test="not(CVLIST/CT) and $cts">
       <li>The platform's container table (cvlist) is empty.</li>
@@ -182,7 +182,7 @@ dl.facts dd { margin: 0; }
         <xsl:value-of select="count($cts)"/>.</li>
     </xsl:if>
     <xsl:for-each select="$cts[not(STATE)]">
-      <li>The state of container <xsl:value-of select="CTID"/> could not be had.</li>
+      <li>The state of container <xsl:value-of select="CTID"/> could not be read.</li>
     </xsl:for-each>
     <xsl:for-each select="$cts/IoStat[starts-with(., 'Unable to open file')] | $cts/Resources[starts-with(., 'Unable to open file')] | NODE/VESTAT[starts-with(., 'Unable to open file')]">
       <li>
