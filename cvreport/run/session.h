@@ -20,13 +20,6 @@ struct ContactInfo {
 
 using ReportConfig = std::map<std::string, std::string>;
 
-// The report log: a descriptor opened for appending, so that the records of
-// the parent, the upload worker and the collector's stderr never overwrite
-// each other.
-struct ReportLog {
-  int fd = -1;
-};
-
 struct ReportSession {
   std::string collectorPath = kDefaultCollectorPath;
   int networkInitStatus = -1;
@@ -41,10 +34,10 @@ struct ReportSession {
   bool quiet = false;
   bool progress = false;
   ReportConfig config;
-  ReportLog log;
 };
 
-// Every part of cvreport reads and writes this one run directly.
+// The one run of this process. Only main, the console flow and the wizard
+// use it; run/ and submit/ are handed what they need as arguments.
 extern ReportSession reportSession;
 
 }  // namespace cvreport

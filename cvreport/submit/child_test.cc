@@ -45,7 +45,7 @@ TEST(FollowUploadProgress, SplitLinesPrintOnceAndAllOutputIsCollected) {
   stdout = saved;
   std::string printed(buffer, size);
   free(buffer);
-  fclose(child.stream);
+  closeAndReap(child, nullptr);
 
   EXPECT_EQ(result, child.pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -68,7 +68,7 @@ TEST(FollowUploadProgress, OutputWrittenRightBeforeExitIsKept) {
   followUploadProgress(child, &status, child.stream, collected);
   stdout = saved;
   fclose(devNull);
-  fclose(child.stream);
+  closeAndReap(child, nullptr);
   EXPECT_EQ(collected, big + "\nLAST=1\n");
 }
 

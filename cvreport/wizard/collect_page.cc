@@ -9,9 +9,10 @@
 #include "run/log.h"
 #include "run/session.h"
 #include "submit/child.h"
+#include "submit/pipe_reader.h"
+#include "submit/progress.h"
 #include "wizard/dialogs.h"
 #include "wizard/pages.h"
-#include "wizard/pipe_reader.h"
 #include "wizard/screen.h"
 #include "wizard/texts.h"
 
@@ -56,27 +57,25 @@ WizResult DlgWizStep3::run() {
   newtComponent cancel = nullptr;
   placeSubgrid(grid, 0, 2, makeButtonBar(tr("Cancel"), &cancel, nullptr, nullptr), 0, 1,
                NEWT_ANCHOR_RIGHT);
-  form = newtForm(nullptr, nullptr, 0);
-  openGridWindow(grid, tr("Gathering information..."));
+  NewtWindow window;
+  NewtForm owned;
+  form = owned.get();
+  window.openGrid(grid, tr("Gathering information..."));
   newtGridAddComponentsToForm(grid, form, 1);
   newtGridFree(grid, 1);
   newtDrawForm(form);
   newtRefresh();
 
   WizResult code = collect();
-  newtFormDestroy(form);
-  newtPopWindow();
   form = nullptr;
   scale = nullptr;
   return code;
 }
 
 WizResult DlgWizStep3::collect() {
-  ReportSession& s = reportSession;
-  static char debugFlag[] = "-d";
-  char* const argv[] = {&s.collectorPath[0], debugFlag, &s.filesDir[0], nullptr};
+  const ReportSession& s = reportSession;
   ChildProcess child;
-  if (startCollectorInOwnGroup(child, s.collectorPath.c_str(), argv, true) != 0) {
+  if (launchCollector(child, collectorArguments(s.collectorPath, true, s.filesDir), true) != 0) {
     showFatalError(child.message);
     return WIZ_ABORT;
   }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "submit/child.h"
-#include "wizard/pipe_reader.h"
+#include "submit/pipe_reader.h"
 
 namespace cvreport {
 namespace {
