@@ -1,13 +1,6 @@
-// The console report: all five contact options given, nothing asked.
-//
-// Errors in cvreport follow one rule. run/ and submit/ return a status (0 or
-// -1, or a named enum where there are more outcomes) and put the reason in a
-// message out-argument (or ChildProcess::message); they neither print nor
-// show anything. The front end that owns the user interface (this console
-// flow, or the wizard) logs the failure and tells the user, each once. The
-// exceptions are records that only the lower layer can write: the child
-// plumbing logs what a forked process hit, and the upload worker writes its
-// reply, failure reasons included, on its stdout for the parent to show.
+// The console report: all five contact options given, nothing asked. As
+// a front end it logs and prints the failures of the layers below (the
+// error rule is in run/session.h).
 #pragma once
 
 #include <string>

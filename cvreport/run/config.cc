@@ -1,7 +1,7 @@
 #include "run/config.h"
 
 #include "run/text.h"
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 
 namespace cvreport {
 

@@ -16,6 +16,7 @@ inline constexpr const char kSystemConfigPath[] = "/etc/sysconfig/cv";
 // Replaces map with the file's settings; -1 (map empty) when the file cannot
 // be opened. Silent: the caller decides whether a missing file matters.
 int loadKeyValueFile(const char* path, ReportConfig& map);
+// Adds the stream's settings to map; reading stops quietly at an error.
 void loadKeyValueStream(FILE* in, ReportConfig& map);
 // Parses one line of the grammar; false when the line holds no setting.
 bool parseKeyValueLine(const std::string& line, std::string& key, std::string& value);

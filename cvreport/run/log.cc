@@ -8,7 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 
 namespace cvreport {
 namespace {

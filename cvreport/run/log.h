@@ -18,6 +18,7 @@ void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Makes fd a copy of the log descriptor (a child's stderr); -1 when no log
 // is open or the dup fails. Silent.
 int redirectToLog(int fd);
+// Closes the log; later records are dropped.
 void closeLog();
 // The open log's descriptor, -1 when none is open.
 int logDescriptor();

@@ -1,4 +1,15 @@
-// The state of the one report run that a cvreport process performs.
+// The state of the one report run that a cvreport process performs, and
+// the error rule that every layer of cvreport follows:
+//
+// - run/ and submit/ return a status (0 or -1, a named enum where there are
+//   more outcomes) and put the reason in a message out-argument (or in
+//   ChildProcess::message). They print nothing and show nothing.
+// - They log only what their caller cannot: a system call's failure with
+//   its errno in the child plumbing, and whatever happens inside a forked
+//   child. The upload worker writes its reply, reasons for failure
+//   included, on its stdout, which is its report to the parent.
+// - The front end that owns the user interface (the console flow or the
+//   wizard) logs every other failure and tells the user, each once.
 #pragma once
 
 #include <map>

@@ -4,7 +4,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 
 namespace cvreport {
 namespace {

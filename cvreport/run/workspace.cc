@@ -11,7 +11,7 @@
 
 #include "run/config.h"
 #include "run/log.h"
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 
 #ifndef CVREPORT_SUPPORT_EMAIL
 #define CVREPORT_SUPPORT_EMAIL "support@corvanta.com"

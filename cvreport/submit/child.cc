@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "run/log.h"
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 #include "submit/pipe_reader.h"
 #include "submit/progress.h"
 

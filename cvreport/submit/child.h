@@ -64,6 +64,7 @@ ChildState pollChildExit(ChildProcess& child, int* status);
 // Closes the stream and waits for the child; the fclose result (a failed
 // close leaves *status untouched). A failed wait is logged here.
 int closeAndReap(ChildProcess& child, int* status);
+// SIGKILL to the child; -1 when pid is not positive or kill fails. Silent.
 int killChild(ChildProcess& child);
 // SIGKILL to the child's process group; -1 when pid is not positive.
 int killChildGroup(ChildProcess& child);

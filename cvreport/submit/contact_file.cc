@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 
 namespace cvreport {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 #include "submit/credential.h"
 
 int main(int argc, char** argv) {

@@ -12,6 +12,7 @@ namespace cvreport {
 // domain; page texts are shown as they stand.
 const char* tr(const char* text);
 
+// None of these can fail: newt reports nothing back.
 // A wrapping textbox sized to the text reflowed around width.
 newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, int flexUp);
 // A window on newt's window stack, popped when its owner goes. Declare it

@@ -15,6 +15,7 @@ extern const char kWelcomeText[];
 extern const char kContactIntro[];
 extern const char kCollectText[];
 
+// The texts as shown; none of these can fail.
 std::string submitPageText(const std::string& archivePath);
 std::string submitErrorText(const std::string& detail, const std::string& hint);
 // The result page's text; idText gets the part about the problem ID, empty

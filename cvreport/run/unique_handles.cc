@@ -1,4 +1,4 @@
-#include "run/unique_fd.h"
+#include "run/unique_handles.h"
 
 #include <unistd.h>
 
