@@ -11,6 +11,7 @@
 #include "run/session.h"
 #include "run/workspace.h"
 #include "submit/child.h"
+#include "submit/collector.h"
 #include "submit/contact_file.h"
 #include "submit/layout.h"
 #include "submit/pipe_reader.h"

@@ -19,20 +19,12 @@ namespace {
 
 constexpr int kPollMillis = 100;
 
-// The child's own copy of a standard descriptor, pointed at /dev/null.
-void redirectFromDevNull(int target, int flags) {
-  UniqueFd devNull(open("/dev/null", flags));
-  if (!devNull.valid()) return;
-  dup2(devNull.get(), target);
-  if (devNull.get() == target) devNull.release();
-}
-
 // In the child: settles its copies of the pipe's ends here, so that the
 // owners in forkWithPipe have nothing left to do when it returns.
 int setupChildSide(ChildProcess& child, UniqueFd& readEnd, UniqueFd& writeEnd) {
   readEnd.reset();
   child.readFd = -1;
-  if (redirectToLog(STDERR_FILENO) != 0) redirectFromDevNull(STDERR_FILENO, O_WRONLY);
+  if (redirectToLog(STDERR_FILENO) != 0) redirectToDevNull(STDERR_FILENO, O_WRONLY);
   if (dup2(writeEnd.get(), STDOUT_FILENO) != STDOUT_FILENO) {
     writeEnd.release();
     return -1;
@@ -55,28 +47,6 @@ int reap(ChildProcess& child, int* waitStatus) {
   return reaped;
 }
 
-// Both sides set the group, so that it exists whichever runs first.
-void leaveTerminalGroup(ChildProcess& child) {
-  if (child.pid > 0) {
-    setpgid(child.pid, child.pid);
-    return;
-  }
-  setpgid(0, 0);
-  redirectFromDevNull(STDIN_FILENO, O_RDONLY);
-}
-
-int startCollectorProcess(ChildProcess& child, const char* path, char* const argv[],
-                          bool nonBlockingRead, bool ownGroup) {
-  int result = forkWithPipe(child, nonBlockingRead);
-  if (ownGroup && result == 0) leaveTerminalGroup(child);
-  if (child.pid != 0) return result;
-  if (result == 0) {
-    execv(path, argv);
-    logMessage("Error: Can't execute an information collector: %m");
-  }
-  _exit(255);
-}
-
 }  // namespace
 
 ChildProcess::ChildProcess() : parentPid(getpid()) {}
@@ -97,6 +67,13 @@ ChildProcess::~ChildProcess() {
   owned.close();
   int ignored = 0;
   if (pid > 0 && !reaped) reap(*this, &ignored);
+}
+
+void redirectToDevNull(int target, int flags) {
+  UniqueFd devNull(open("/dev/null", flags));
+  if (!devNull.valid()) return;
+  dup2(devNull.get(), target);
+  if (devNull.get() == target) devNull.release();
 }
 
 void exitChild(int status) {
@@ -149,33 +126,6 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
   }
   readEnd.release();  // the stream owns it now
   return 0;
-}
-
-int startCollector(ChildProcess& child, const char* path, char* const argv[],
-                   bool nonBlockingRead) {
-  return startCollectorProcess(child, path, argv, nonBlockingRead, false);
-}
-
-int startCollectorInOwnGroup(ChildProcess& child, const char* path, char* const argv[],
-                             bool nonBlockingRead) {
-  return startCollectorProcess(child, path, argv, nonBlockingRead, true);
-}
-
-std::vector<std::string> collectorArguments(const std::string& collectorPath,
-                                            bool progressLines, const std::string& filesDir) {
-  std::vector<std::string> arguments{collectorPath};
-  if (progressLines) arguments.push_back("-d");
-  arguments.push_back(filesDir);
-  return arguments;
-}
-
-int launchCollector(ChildProcess& child, const std::vector<std::string>& arguments,
-                    bool ownGroup) {
-  std::vector<std::string> words = arguments;
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(&word[0]);
-  argv.push_back(nullptr);
-  return startCollectorProcess(child, words[0].c_str(), argv.data(), true, ownGroup);
 }
 
 ChildState pollChildExit(ChildProcess& child, int* status) {

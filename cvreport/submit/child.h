@@ -1,14 +1,13 @@
 // Child processes whose standard output is piped back to cvreport: the
 // collector and the upload worker. Their standard error goes to the log.
-// Everything the front ends do with a child goes through here: starting it,
-// its argument list, following its output and reaping it.
+// Both front ends start, follow, stop and reap their children through here
+// (the collector's start is in submit/collector.h).
 #pragma once
 
 #include <stdio.h>
 
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace cvreport {
 
@@ -36,26 +35,6 @@ struct ChildProcess {
 // could not be started (message and errorNumber say why; logged here, the
 // front end shows it); in the child (pid 0) 0 when stdout is the pipe.
 int forkWithPipe(ChildProcess& child, bool nonBlockingRead);
-// Parent only; the child execs the program or logs why not and exits with
-// 255. -1 as forkWithPipe.
-int startCollector(ChildProcess& child, const char* path, char* const argv[],
-                   bool nonBlockingRead);
-// As startCollector, for a collector that runs beside a full-screen
-// interface: it leads a process group of its own, so that killChildGroup
-// stops it together with everything it started, and it reads /dev/null
-// rather than the terminal.
-int startCollectorInOwnGroup(ChildProcess& child, const char* path, char* const argv[],
-                             bool nonBlockingRead);
-
-// The collector's command line: the program, "-d" when its progress lines
-// are wanted, the directory it fills.
-std::vector<std::string> collectorArguments(const std::string& collectorPath,
-                                            bool progressLines, const std::string& filesDir);
-// Starts the collector with such a list, its output pipe non-blocking; -1 as
-// forkWithPipe.
-int launchCollector(ChildProcess& child, const std::vector<std::string>& arguments,
-                    bool ownGroup);
-
 enum class ChildState { kRunning, kExited, kWaitFailed };
 
 // Whether the child has exited, without waiting; kWaitFailed is logged here
@@ -81,6 +60,10 @@ ChildState waitForWorker(ChildProcess& worker, int* status, std::string& collect
 // progress: N%" on stdout per complete "PROGRESS=" line;
 // the worker's pid once it has exited, -1 when the wait failed (errno kept).
 int followUploadProgress(ChildProcess& child, int* status, FILE* stream, std::string& collected);
+
+// In a child: points the standard descriptor target at /dev/null, opened
+// with flags; left as it is when /dev/null cannot be opened.
+void redirectToDevNull(int target, int flags);
 
 // Ends a child process: flushes its own stdout, then leaves without running
 // the parent's at-exit handlers, destructors or flushing its other buffers.

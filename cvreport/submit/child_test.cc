@@ -90,26 +90,5 @@ TEST(ChildProcess, CloseAndReapAndKill) {
   EXPECT_EQ(killChild(unstarted), -1);
 }
 
-TEST(StartCollector, MissingProgramExitsWith255AndArgumentsPassThrough) {
-  char path[] = "/nonexistent/collector";
-  char* argv[] = {path, nullptr};
-  ChildProcess missing;
-  ASSERT_EQ(startCollector(missing, path, argv, false), 0);
-  int status = 0;
-  EXPECT_EQ(closeAndReap(missing, &status), 0);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 255);
-
-  char sh[] = "/bin/sh", dashC[] = "-c", script[] = "echo \"$0|$1\"", a[] = "-d", b[] = "dir";
-  char* args[] = {sh, dashC, script, a, b, nullptr};
-  ChildProcess echo;
-  ASSERT_EQ(startCollector(echo, sh, args, false), 0);
-  char line[256] = {};
-  ASSERT_NE(fgets(line, sizeof line, echo.stream), nullptr);
-  EXPECT_STREQ(line, "-d|dir\n");
-  EXPECT_EQ(closeAndReap(echo, &status), 0);
-  EXPECT_EQ(status, 0);
-}
-
 }  // namespace
 }  // namespace cvreport

@@ -9,6 +9,7 @@
 #include "run/log.h"
 #include "run/session.h"
 #include "submit/child.h"
+#include "submit/collector.h"
 #include "submit/pipe_reader.h"
 #include "submit/progress.h"
 #include "wizard/dialogs.h"
