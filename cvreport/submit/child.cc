@@ -21,9 +21,8 @@ constexpr int kPollMillis = 100;
 
 // In the child: settles its copies of the pipe's ends here, so that the
 // owners in forkWithPipe have nothing left to do when it returns.
-int setupChildSide(ChildProcess& child, UniqueFd& readEnd, UniqueFd& writeEnd) {
+int setupChildSide(UniqueFd& readEnd, UniqueFd& writeEnd) {
   readEnd.reset();
-  child.readFd = -1;
   if (redirectToLog(STDERR_FILENO) != 0) redirectToDevNull(STDERR_FILENO, O_WRONLY);
   if (dup2(writeEnd.get(), STDOUT_FILENO) != STDOUT_FILENO) {
     writeEnd.release();
@@ -34,7 +33,6 @@ int setupChildSide(ChildProcess& child, UniqueFd& readEnd, UniqueFd& writeEnd) {
   } else {
     writeEnd.reset();
   }
-  child.writeFd = STDOUT_FILENO;
   return 0;
 }
 
@@ -54,8 +52,6 @@ ChildProcess::ChildProcess() : parentPid(getpid()) {}
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : message(std::move(other.message)),
       errorNumber(other.errorNumber),
-      readFd(other.readFd),
-      writeFd(other.writeFd),
       stream(std::exchange(other.stream, nullptr)),
       pid(std::exchange(other.pid, -1)),
       reaped(other.reaped),
@@ -91,8 +87,6 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
   }
   UniqueFd readEnd(fds[0]);
   UniqueFd writeEnd(fds[1]);
-  child.readFd = fds[0];
-  child.writeFd = fds[1];
   // Whatever the parent has buffered must not be written a second time by
   // the child.
   fflush(stdout);
@@ -100,12 +94,10 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
   int pid = fork();
   int forkErrno = errno;
   child.pid = pid;
-  if (pid == 0) return setupChildSide(child, readEnd, writeEnd);
+  if (pid == 0) return setupChildSide(readEnd, writeEnd);
 
   writeEnd.reset();
-  child.writeFd = -1;
   if (pid < 0) {
-    child.readFd = -1;
     child.message = "Can't fork";
     child.errorNumber = forkErrno;
     logMessage("%s: %s", child.message.c_str(), strerror(forkErrno));
@@ -119,7 +111,6 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
     child.errorNumber = errno;
     killChild(child);
     reap(child, nullptr);
-    child.readFd = -1;
     child.message = "Can't create a pipe";
     logMessage("Can't create a pipe");
     return -1;

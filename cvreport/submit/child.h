@@ -23,8 +23,6 @@ struct ChildProcess {
 
   std::string message;   // why the start failed; empty when it did not
   int errorNumber = -1;  // the errno saved with message, -1 when none
-  int readFd = -1;
-  int writeFd = -1;
   FILE* stream = nullptr;  // parent's end of the pipe
   int pid = -1;            // 0 inside the child, -1 before the start
   bool reaped = false;

@@ -1,5 +1,6 @@
 #include "submit/child.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -88,6 +89,22 @@ TEST(ChildProcess, CloseAndReapAndKill) {
   EXPECT_EQ(killChild(unstarted), -1);
   unstarted.pid = 0;
   EXPECT_EQ(killChild(unstarted), -1);
+}
+
+TEST(ChildProcess, TheOwnerClosesAndReapsWhatIsLeft) {
+  // A child still writing when its owner goes: the closed pipe ends it and
+  // the owner reaps it, so no zombie is left behind.
+  int pid = -1;
+  {
+    ChildProcess child = startChild([] {
+      while (fputs("line\n", stdout) != EOF && fflush(stdout) == 0) {
+      }
+    });
+    pid = child.pid;
+  }
+  errno = 0;
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
 }
 
 }  // namespace
