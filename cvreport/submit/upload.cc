@@ -92,15 +92,16 @@ FormFields buildFormFields(const ContactInfo& contact, const std::string& versio
   };
 }
 
-int uploadReport(const std::string& archivePath, const FormFields& fields,
-                 const ReportConfig& config, long& httpStatus, std::string& reply,
-                 bool& acceptedReply) {
+UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+                          const ReportConfig& config, long& httpStatus, std::string& reply,
+                          bool& acceptedReply, CURLcode& transferError) {
   httpStatus = -1;
   acceptedReply = false;
+  transferError = CURLE_OK;
   std::string uri = configValue(config, "SUBMIT_URI");
-  if (uri.empty()) return -1;
+  if (uri.empty()) return UploadResult::kNoRequest;
   CURL* curl = curl_easy_init();
-  if (!curl) return -1;
+  if (!curl) return UploadResult::kNoRequest;
 
   curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
   std::string userPassword =
@@ -133,7 +134,8 @@ int uploadReport(const std::string& archivePath, const FormFields& fields,
   }
   curl_mime_free(form);
   curl_easy_cleanup(curl);
-  return static_cast<int>(result);
+  transferError = result;
+  return result == CURLE_OK ? UploadResult::kTransferred : UploadResult::kTransferFailed;
 }
 
 int submitReport(ChildProcess& child, const std::string& archivePath, const ContactInfo& contact,
@@ -154,10 +156,11 @@ int submitReport(ChildProcess& child, const std::string& archivePath, const Cont
   long httpStatus = -1;
   bool acceptedReply = false;
   std::string reply;
-  int result = uploadReport(archivePath, buildFormFields(contact, version), config, httpStatus,
-                            reply, acceptedReply);
+  CURLcode transferError = CURLE_OK;
+  UploadResult result = uploadReport(archivePath, buildFormFields(contact, version), config,
+                                     httpStatus, reply, acceptedReply, transferError);
   if (!reply.empty() && reply.back() == '\n') reply.pop_back();
-  if (result == 0) {
+  if (result == UploadResult::kTransferred) {
     fwrite(reply.data(), 1, reply.size(), stdout);
     putchar('\n');
     // A 200 that is not the service's own reply did not come from the
@@ -167,12 +170,12 @@ int submitReport(ChildProcess& child, const std::string& archivePath, const Cont
     logMessage("The server returned an error: %s", reply.c_str());
     exitChild(5);
   }
-  if (result == -1) {
+  if (result == UploadResult::kNoRequest) {
     logMessage("Can't initialize network library");
     printf("\nCan't initialize network library\n");
     exitChild(1);
   }
-  const char* error = curl_easy_strerror(static_cast<CURLcode>(result));
+  const char* error = curl_easy_strerror(transferError);
   logMessage("Can't submit report: %s", error);
   printf("\n%s\n", error);
   exitChild(1);

@@ -2,6 +2,8 @@
 // and the archive to the support service and reports on its stdout.
 #pragma once
 
+#include <curl/curl.h>
+
 #include <map>
 #include <string>
 
@@ -21,12 +23,17 @@ inline constexpr size_t kMaxReplyBytes = 1024 * 1024;
 // the front end reports it).
 int submitReport(ChildProcess& child, const std::string& archivePath, const ContactInfo& contact,
                  const ReportConfig& config);
-// Runs in the worker. 0 when the transfer happened (whatever the HTTP status), -1 when no request
-// could be made, else the libcurl error code. acceptedReply tells whether the
-// reply came as the service's own "text/plain".
-int uploadReport(const std::string& archivePath, const FormFields& fields,
-                 const ReportConfig& config, long& httpStatus, std::string& reply,
-                 bool& acceptedReply);
+enum class UploadResult {
+  kTransferred,     // whatever the HTTP status
+  kNoRequest,       // no address, or no libcurl handle
+  kTransferFailed,  // libcurl's code in transferError
+};
+
+// Runs in the worker; acceptedReply tells whether the reply came as the
+// service's own "text/plain". Silent: submitReport reports the outcome.
+UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+                          const ReportConfig& config, long& httpStatus, std::string& reply,
+                          bool& acceptedReply, CURLcode& transferError);
 // libcurl write callback: keeps up to kMaxReplyBytes, consumes all.
 size_t writeReplyBody(char* data, size_t size, size_t count, void* reply);
 // Seconds an upload may go on at under one byte per second (sending or
