@@ -97,7 +97,7 @@ int runConsoleReport() {
   }
 
   if (writeContactFile(s.filesDir, s.contact, kConsoleContactLabels) != 0) {
-    reportError("Can't write the contact data!");
+    reportError(kContactWriteFailedText);
     cleanupReportRun(s);
     return 2;
   }
@@ -110,8 +110,8 @@ int runConsoleReport() {
     return 3;
   }
   if (followCollector(collector, s.quiet) != 0) {
-    logMessage("A fatal error occured while collecting the information");
-    fputs("A fatal error occured while collecting the information\n", stderr);
+    logMessage("%s", kCollectFailedText);
+    fprintf(stderr, "%s\n", kCollectFailedText);
     cleanupReportRun(s);
     return 4;
   }

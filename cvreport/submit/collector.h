@@ -9,6 +9,10 @@
 
 namespace cvreport {
 
+// What both front ends say when the collector failed.
+inline constexpr char kCollectFailedText[] =
+    "A fatal error occured while collecting the information";
+
 // Parent only; the child execs the program or logs why not and exits with
 // 255. -1 as forkWithPipe.
 int startCollector(ChildProcess& child, const char* path, char* const argv[],

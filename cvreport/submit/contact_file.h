@@ -22,6 +22,9 @@ inline constexpr ContactFileLabels kConsoleContactLabels{"Full name: ", "Company
 inline constexpr ContactFileLabels kWizardContactLabels{"Full name: ", "Company: ", "E-mail: ",
                                                         "Subject: ", "Issue: "};
 
+// What both front ends say when the file could not be written.
+inline constexpr char kContactWriteFailedText[] = "Can't write the contact data!";
+
 // Writes "description" into filesDir, one labelled line per field; -1 when
 // it could not be written whole (any write or the close failed). Silent:
 // the front end reports it.

@@ -23,7 +23,6 @@ namespace {
 constexpr int kTimerMillis = 200;
 constexpr int kTicksPerCheck = 4;
 constexpr size_t kMaxLine = 4095;
-constexpr char kCollectFailed[] = "A fatal error occured while collecting the information";
 
 // A collector left behind by "Cancel" would go on writing into the files
 // directory, next to the one the page starts when it is shown again.
@@ -102,8 +101,8 @@ WizResult DlgWizStep3::collect() {
       progress = 100;
       reaped = true;
       if (!reapCollector(child)) {
-        logMessage("%s", kCollectFailed);
-        showMessageBox(tr("Error"), kCollectFailed, tr("Exit"), nullptr, false);
+        logMessage("%s", kCollectFailedText);
+        showMessageBox(tr("Error"), kCollectFailedText, tr("Exit"), nullptr, false);
         return WIZ_ABORT;
       }
     } else {

@@ -145,9 +145,9 @@ WizResult DlgWizStep2::validate(WizResult code) {
     return WIZ_STAY;
   }
   if (writeContactFile(reportSession.filesDir, c, kWizardContactLabels) != 0) {
-    logMessage("Error: Can't write the contact data!");
-    showMessageBox(tr("Error"), "Error: Can't write the contact data!", tr("Exit"), nullptr,
-                   false);
+    std::string text = std::string("Error: ") + kContactWriteFailedText;
+    logMessage("%s", text.c_str());
+    showMessageBox(tr("Error"), text.c_str(), tr("Exit"), nullptr, false);
     return WIZ_ABORT;
   }
   return WIZ_NEXT;
