@@ -15,7 +15,6 @@ class UniqueFd {
   UniqueFd() = default;
   explicit UniqueFd(int fd) : fd_(fd) {}
   UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
   ~UniqueFd() { reset(); }
@@ -40,8 +39,6 @@ class UniqueFile {
   UniqueFile() = default;
   explicit UniqueFile(FILE* file, Closer closer = Closer::kFclose)
       : file_(file), closer_(closer) {}
-  UniqueFile(UniqueFile&& other) noexcept;
-  UniqueFile& operator=(UniqueFile&& other) noexcept;
   UniqueFile(const UniqueFile&) = delete;
   UniqueFile& operator=(const UniqueFile&) = delete;
   ~UniqueFile() { close(); }
