@@ -4,9 +4,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "run/console.h"
+#include "console.h"
 #include "run/log.h"
 #include "run/options.h"
+#include "run/session.h"
 #include "wizard/wizard.h"
 
 using namespace cvreport;
@@ -39,7 +40,7 @@ int runWizardMode() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  switch (parseCommandLine(argc, argv)) {
+  switch (parseCommandLine(argc, argv, reportSession)) {
     case RunMode::kUsage:
       printUsage(stdout);
       endNow(1);

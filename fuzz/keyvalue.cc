@@ -41,15 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The host-wide proxy setting: the credentials move out of the URL whole.
   std::string url, credentials;
-  int found = cvreport::readProxySettingsFrom(file.path(), url, credentials);
-  if (found == 0) {
+  cvreport::ProxyLookup found = cvreport::readProxySettingsFrom(file.path(), url, credentials);
+  if (found == cvreport::ProxyLookup::kFound) {
     auto it = map.find("HTTP_PROXY");
     if (it == map.end()) fuzz::fail("a proxy found that the loader did not see");
     size_t removed = credentials.empty() && url.size() == it->second.size() ? 0 : credentials.size() + 1;
     if (url.size() + removed != it->second.size()) {
       fuzz::fail("the proxy URL split lost or gained bytes", it->second + " -> " + url + " / " + credentials);
     }
-  } else if (found == 2) {
+  } else if (found == cvreport::ProxyLookup::kNoProxy) {
     if (map.count("HTTP_PROXY")) fuzz::fail("the proxy setting was missed");
   } else {
     fuzz::fail("the proxy file could not be read");

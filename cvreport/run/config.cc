@@ -1,32 +1,21 @@
 #include "run/config.h"
 
+#include "run/text.h"
+#include "run/unique_handles.h"
+
 namespace cvreport {
-namespace {
-
-// Bytes 1 to 32 are blank; bytes from 128 up belong to UTF-8 values.
-bool isBlank(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u >= 1 && u <= 32;
-}
-
-}  // namespace
 
 bool parseKeyValueLine(const std::string& line, std::string& key, std::string& value) {
   size_t start = 0;
-  while (start < line.size() && isBlank(line[start])) ++start;
+  while (start < line.size() && isBlankByte(line[start])) ++start;
   if (start == line.size() || line[start] == '#') return false;
   size_t eq = line.find('=', start);
   if (eq == std::string::npos || eq == start) return false;
 
-  size_t keyEnd = eq;
-  while (keyEnd > start && isBlank(line[keyEnd - 1])) --keyEnd;
-  key.assign(line, start, keyEnd - start);
-
-  size_t valueStart = eq + 1;
-  size_t valueEnd = line.size();
-  while (valueStart < valueEnd && isBlank(line[valueStart])) ++valueStart;
-  while (valueEnd > valueStart && isBlank(line[valueEnd - 1])) --valueEnd;
-  value.assign(line, valueStart, valueEnd - valueStart);
+  key.assign(line, start, eq - start);
+  trimBlank(key);
+  value.assign(line, eq + 1, std::string::npos);
+  trimBlank(value);
 
   // Only a value that opens with a quote loses a closing one.
   if (!value.empty() && value.front() == '"') {
@@ -48,31 +37,29 @@ void loadKeyValueStream(FILE* in, ReportConfig& map) {
 
 int loadKeyValueFile(const char* path, ReportConfig& map) {
   map.clear();
-  FILE* in = fopen(path, "re");
+  UniqueFile in(fopen(path, "re"));
   if (!in) return -1;
-  loadKeyValueStream(in, map);
-  fclose(in);
+  loadKeyValueStream(in.get(), map);
   return 0;
 }
 
-int loadReportConfig(std::string& message) {
-  ReportConfig& config = reportSession.config;
+int loadReportConfig(ReportConfig& config, std::string& collectorPath, std::string* message) {
   if (loadKeyValueFile(kReportConfigPath, config) != 0) {
-    message = std::string("No ") + kReportConfigPath + " config file";
+    *message = std::string("No ") + kReportConfigPath + " config file";
     return -1;
   }
-  if (configValue("SUBMIT_URI").empty()) {
-    message = "No or empty SUBMIT_URI config parameter";
+  if (configValue(config, "SUBMIT_URI").empty()) {
+    *message = "No or empty SUBMIT_URI config parameter";
     return -1;
   }
-  std::string collector = configValue("COLLECTOR_SCRIPT");
-  if (!collector.empty()) reportSession.collectorPath = collector;
+  std::string collector = configValue(config, "COLLECTOR_SCRIPT");
+  if (!collector.empty()) collectorPath = collector;
   return 0;
 }
 
-std::string configValue(const std::string& key) {
-  auto it = reportSession.config.find(key);
-  return it == reportSession.config.end() ? std::string() : it->second;
+std::string configValue(const ReportConfig& config, const std::string& key) {
+  auto it = config.find(key);
+  return it == config.end() ? std::string() : it->second;
 }
 
 void splitProxyCredentials(std::string& proxyUrl, std::string& credentials) {
@@ -84,19 +71,20 @@ void splitProxyCredentials(std::string& proxyUrl, std::string& credentials) {
   proxyUrl.erase(from, at - from + 1);
 }
 
-int readProxySettingsFrom(const char* path, std::string& proxyUrl, std::string& credentials) {
+ProxyLookup readProxySettingsFrom(const char* path, std::string& proxyUrl,
+                                  std::string& credentials) {
   proxyUrl.clear();
   credentials.clear();
   ReportConfig settings;
-  if (loadKeyValueFile(path, settings) != 0) return 1;
+  if (loadKeyValueFile(path, settings) != 0) return ProxyLookup::kNoFile;
   auto it = settings.find("HTTP_PROXY");
-  if (it == settings.end()) return 2;
+  if (it == settings.end()) return ProxyLookup::kNoProxy;
   proxyUrl = it->second;
   splitProxyCredentials(proxyUrl, credentials);
-  return 0;
+  return ProxyLookup::kFound;
 }
 
-int readProxySettings(std::string& proxyUrl, std::string& credentials) {
+ProxyLookup readProxySettings(std::string& proxyUrl, std::string& credentials) {
   return readProxySettingsFrom(kSystemConfigPath, proxyUrl, credentials);
 }
 

@@ -114,25 +114,24 @@ TEST(ProxySettings, CredentialsMoveOutOfTheUrl) {
 
 TEST(ProxySettings, ResultCodes) {
   std::string url = "old", credentials = "old";
-  EXPECT_EQ(readProxySettingsFrom("/nonexistent/sysconfig", url, credentials), 1);
+  EXPECT_EQ(readProxySettingsFrom("/nonexistent/sysconfig", url, credentials), ProxyLookup::kNoFile);
   EXPECT_EQ(url, "");
   EXPECT_EQ(credentials, "");
 
   TempFile noProxy("OTHER=1\n");
-  EXPECT_EQ(readProxySettingsFrom(noProxy.path(), url, credentials), 2);
+  EXPECT_EQ(readProxySettingsFrom(noProxy.path(), url, credentials), ProxyLookup::kNoProxy);
 
   TempFile withProxy("HTTP_PROXY=\"http://a:b@proxy:8080\"\n");
-  EXPECT_EQ(readProxySettingsFrom(withProxy.path(), url, credentials), 0);
+  EXPECT_EQ(readProxySettingsFrom(withProxy.path(), url, credentials), ProxyLookup::kFound);
   EXPECT_EQ(url, "http://proxy:8080");
   EXPECT_EQ(credentials, "a:b");
 }
 
 TEST(ConfigValue, LookupNeverAddsKeys) {
-  reportSession.config = {{"SUBMIT_URI", "http://x"}};
-  EXPECT_EQ(configValue("SUBMIT_URI"), "http://x");
-  EXPECT_EQ(configValue("submit_uri"), "");
-  EXPECT_EQ(reportSession.config.size(), 1u);
-  reportSession.config.clear();
+  ReportConfig config = {{"SUBMIT_URI", "http://x"}};
+  EXPECT_EQ(configValue(config, "SUBMIT_URI"), "http://x");
+  EXPECT_EQ(configValue(config, "submit_uri"), "");
+  EXPECT_EQ(config.size(), 1u);
 }
 
 }  // namespace

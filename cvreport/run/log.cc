@@ -8,10 +8,14 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "run/session.h"
+#include "run/unique_handles.h"
 
 namespace cvreport {
 namespace {
+
+// The report log, opened for appending, so that the records of the parent,
+// the upload worker and the collector's stderr never overwrite each other.
+UniqueFd logFd;
 
 // A system error text never holds "%", but it is spliced into a format, so
 // any "%" is doubled to keep it literal.
@@ -40,8 +44,7 @@ int openLog(const char* path) {
   // descriptor; the forked upload worker keeps it.
   int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return -1;
-  closeLog();
-  reportSession.log.fd = fd;
+  logFd.reset(fd);
   return 0;
 }
 
@@ -66,7 +69,7 @@ std::string formatLogText(int savedErrno, const char* format, va_list args) {
 
 void logMessage(const char* format, ...) {
   int savedErrno = errno;
-  if (reportSession.log.fd < 0) return;
+  if (!logFd.valid()) return;
   va_list args;
   va_start(args, format);
   std::string text = formatLogText(savedErrno, format, args);
@@ -80,7 +83,7 @@ void logMessage(const char* format, ...) {
   const char* p = record.data();
   size_t left = record.size();
   while (left > 0) {
-    ssize_t n = write(reportSession.log.fd, p, left);
+    ssize_t n = write(logFd.get(), p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     p += n;
@@ -90,13 +93,12 @@ void logMessage(const char* format, ...) {
 }
 
 int redirectToLog(int fd) {
-  if (reportSession.log.fd < 0 || fd < 0) return -1;
-  return dup2(reportSession.log.fd, fd) == fd ? 0 : -1;
+  if (!logFd.valid() || fd < 0) return -1;
+  return dup2(logFd.get(), fd) == fd ? 0 : -1;
 }
 
-void closeLog() {
-  if (reportSession.log.fd >= 0) close(reportSession.log.fd);
-  reportSession.log.fd = -1;
-}
+void closeLog() { logFd.reset(); }
+
+int logDescriptor() { return logFd.get(); }
 
 }  // namespace cvreport

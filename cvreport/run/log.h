@@ -8,12 +8,20 @@ namespace cvreport {
 
 inline constexpr const char kReportLogPath[] = "/var/log/cvreport.log";
 
+// -1 when the log cannot be opened; the caller reports it (nothing to log to).
 int openLog(const char* path);
+// Appends one record; failures to write are ignored, there is nowhere to
+// report them.
 // "%m" in the format stands for the text of the errno current at the call.
 // Text from files, tools or servers goes in through "%s", never as the format.
 void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Makes fd a copy of the log descriptor (a child's stderr); -1 when no log
+// is open or the dup fails. Silent.
 int redirectToLog(int fd);
+// Closes the log; later records are dropped.
 void closeLog();
+// The open log's descriptor, -1 when none is open.
+int logDescriptor();
 
 // Builds the text of one record, without the time prefix; exposed for tests.
 std::string formatLogText(int savedErrno, const char* format, va_list args);

@@ -9,7 +9,6 @@
 #include <regex>
 #include <sstream>
 
-#include "run/session.h"
 
 namespace cvreport {
 namespace {
@@ -58,7 +57,7 @@ TEST(Log, RecordsAreTimeStampedLinesAppended) {
 
 TEST(Log, UnopenableLogFails) {
   EXPECT_EQ(openLog("/nonexistent/dir/cvreport.log"), -1);
-  EXPECT_EQ(reportSession.log.fd, -1);
+  EXPECT_EQ(logDescriptor(), -1);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "run/session.h"
 
 namespace cvreport {
 namespace {
@@ -51,8 +50,7 @@ void printPartialContactError() {
   printUsage(stderr);
 }
 
-RunMode parseCommandLine(int argc, char** argv) {
-  ReportSession& s = reportSession;
+RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
   ContactInfo& contact = s.contact;
   int mask = 0;
   optind = 0;  // glibc: a full restart of the scan
@@ -72,10 +70,6 @@ RunMode parseCommandLine(int argc, char** argv) {
   if (mask == kAllContactOptions) return RunMode::kConsole;
   if (mask != 0) return RunMode::kPartialContact;
   return RunMode::kWizard;
-}
-
-void printExitMessage() {
-  if (!reportSession.exitMessage.empty()) printf("\n%s\n", reportSession.exitMessage.c_str());
 }
 
 }  // namespace cvreport

@@ -3,6 +3,8 @@
 
 #include <stdio.h>
 
+#include "run/session.h"
+
 namespace cvreport {
 
 enum class RunMode {
@@ -12,11 +14,11 @@ enum class RunMode {
   kWizard,          // none of them
 };
 
-// Fills reportSession's contact fields and flags; the mode decides the rest.
-RunMode parseCommandLine(int argc, char** argv);
+// Fills the session's contact fields and flags; the mode decides the rest.
+// Never fails: a bad command line is the mode kUsage, which main reports.
+RunMode parseCommandLine(int argc, char** argv, ReportSession& session);
+// The front end's texts for kUsage and kPartialContact.
 void printUsage(FILE* stream);
 void printPartialContactError();
-// The wizard's at-exit handler: its final message on the restored terminal.
-void printExitMessage();
 
 }  // namespace cvreport

@@ -11,15 +11,17 @@
 namespace cvreport {
 namespace {
 
+ReportSession session;
+
 RunMode parse(std::vector<std::string> args) {
-  reportSession = ReportSession();
+  session = ReportSession();
   std::vector<char*> argv;
   std::string program = "cvreport";
   argv.push_back(&program[0]);
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
   opterr = 0;
-  return parseCommandLine(static_cast<int>(argv.size() - 1), argv.data());
+  return parseCommandLine(static_cast<int>(argv.size() - 1), argv.data(), session);
 }
 
 TEST(CommandLine, ChoosesTheMode) {
@@ -51,14 +53,14 @@ TEST(CommandLine, FillsContactAndFlags) {
   ASSERT_EQ(parse({"-n", "First", "-q", "--name=Second", "-c", "Co", "-e", "e@x", "-s", "S",
                    "-m", "M", "--progress"}),
             RunMode::kConsole);
-  const ContactInfo& c = reportSession.contact;
+  const ContactInfo& c = session.contact;
   EXPECT_EQ(c.fullName, "Second");
   EXPECT_EQ(c.company, "Co");
   EXPECT_EQ(c.email, "e@x");
   EXPECT_EQ(c.subject, "S");
   EXPECT_EQ(c.description, "M");
-  EXPECT_TRUE(reportSession.quiet);
-  EXPECT_TRUE(reportSession.progress);
+  EXPECT_TRUE(session.quiet);
+  EXPECT_TRUE(session.progress);
 }
 
 }  // namespace

@@ -1,4 +1,15 @@
-// The state of the one report run that a cvreport process performs.
+// The state of the one report run that a cvreport process performs, and
+// the error rule that every layer of cvreport follows:
+//
+// - run/ and submit/ return a status (0 or -1, a named enum where there are
+//   more outcomes) and put the reason in a message out-argument (or in
+//   ChildProcess::message). They print nothing and show nothing.
+// - They log only what their caller cannot: a system call's failure with
+//   its errno in the child plumbing, and whatever happens inside a forked
+//   child. The upload worker writes its reply, reasons for failure
+//   included, on its stdout, which is its report to the parent.
+// - The front end that owns the user interface (the console flow or the
+//   wizard) logs every other failure and tells the user, each once.
 #pragma once
 
 #include <map>
@@ -20,13 +31,6 @@ struct ContactInfo {
 
 using ReportConfig = std::map<std::string, std::string>;
 
-// The report log: a descriptor opened for appending, so that the records of
-// the parent, the upload worker and the collector's stderr never overwrite
-// each other.
-struct ReportLog {
-  int fd = -1;
-};
-
 struct ReportSession {
   std::string collectorPath = kDefaultCollectorPath;
   int networkInitStatus = -1;
@@ -41,10 +45,10 @@ struct ReportSession {
   bool quiet = false;
   bool progress = false;
   ReportConfig config;
-  ReportLog log;
 };
 
-// Every part of cvreport reads and writes this one run directly.
+// The one run of this process. Only main, the console flow and the wizard
+// use it; run/ and submit/ are handed what they need as arguments.
 extern ReportSession reportSession;
 
 }  // namespace cvreport

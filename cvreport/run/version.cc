@@ -4,7 +4,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "run/log.h"
+#include "run/unique_handles.h"
 
 namespace cvreport {
 namespace {
@@ -13,16 +13,16 @@ inline constexpr const char kProductName[] = "Corvanta";
 
 }  // namespace
 
-int readProductVersionFrom(const char* path, std::string& version) {
-  FILE* in = fopen(path, "re");
+int readProductVersionFrom(const char* path, std::string& version, std::string* message) {
+  UniqueFile in(fopen(path, "re"));
   if (!in) {
     version = kDefaultProductVersion;
     return 0;
   }
   // Only the first line's worth matters; the buffer always ends in a zero.
   char buffer[80] = {};
-  size_t got = fread(buffer, 1, sizeof buffer - 1, in);
-  fclose(in);
+  size_t got = fread(buffer, 1, sizeof buffer - 1, in.get());
+  in.close();
   buffer[got] = '\0';
 
   static const char* const kWords[] = {"Orbelin", "Nimbus", "Server"};
@@ -47,13 +47,12 @@ int readProductVersionFrom(const char* path, std::string& version) {
   }
   if (state >= 0) return 0;
 
-  logMessage("Can't read version of %s from %s", kProductName, path);
-  printf("\nCan't read version of %s from %s\n", kProductName, path);
+  if (message) *message = std::string("Can't read version of ") + kProductName + " from " + path;
   return -1;
 }
 
-int readProductVersion(std::string& version) {
-  return readProductVersionFrom(kReleaseFilePath, version);
+int readProductVersion(std::string& version, std::string* message) {
+  return readProductVersionFrom(kReleaseFilePath, version, message);
 }
 
 }  // namespace cvreport

@@ -8,7 +8,11 @@ namespace cvreport {
 inline constexpr const char kReleaseFilePath[] = "/etc/orbelin-release";
 inline constexpr const char kDefaultProductVersion[] = "3.0.0";
 
-int readProductVersion(std::string& version);
-int readProductVersionFrom(const char* path, std::string& version);
+// The version from the release file, or kDefaultProductVersion when there
+// is none; -1 when the file names no readable version, with the sentence for
+// the user in message (when given). Prints and logs nothing.
+int readProductVersion(std::string& version, std::string* message);
+int readProductVersionFrom(const char* path, std::string& version,
+                           std::string* message = nullptr);
 
 }  // namespace cvreport

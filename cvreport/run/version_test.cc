@@ -41,8 +41,12 @@ TEST(ProductVersion, ReadsTheReleaseLine) {
   for (const VersionCase& c : cases) {
     std::string path = writeRelease(c.content);
     std::string version = "unset";
-    EXPECT_EQ(readProductVersionFrom(path.c_str(), version), c.result) << c.content;
+    std::string message;
+    EXPECT_EQ(readProductVersionFrom(path.c_str(), version, &message), c.result) << c.content;
     EXPECT_EQ(version, c.version) << c.content;
+    // The caller shows the reason; the reader itself says nothing.
+    EXPECT_EQ(message, c.result == 0 ? "" : "Can't read version of Corvanta from " + path)
+        << c.content;
     unlink(path.c_str());
   }
 }

@@ -11,7 +11,7 @@
 
 #include "run/config.h"
 #include "run/log.h"
-#include "run/session.h"
+#include "run/unique_handles.h"
 
 #ifndef CVREPORT_SUPPORT_EMAIL
 #define CVREPORT_SUPPORT_EMAIL "support@corvanta.com"
@@ -31,15 +31,13 @@ bool isDotOrDotDot(const char* name) {
 // directory outside the tree is removed as a link and its target survives.
 // Working on descriptors leaves the process's working directory alone.
 int clearDirectory(int dirFd) {
-  int listFd = dup(dirFd);
-  if (listFd < 0) return -1;
-  DIR* dir = fdopendir(listFd);
-  if (!dir) {
-    close(listFd);
-    return -1;
-  }
+  UniqueFd listFd(dup(dirFd));
+  if (!listFd.valid()) return -1;
+  UniqueDir dir(fdopendir(listFd.get()));
+  if (!dir.get()) return -1;
+  listFd.release();  // the directory stream owns it now
   int result = 0;
-  while (struct dirent* entry = readdir(dir)) {
+  while (struct dirent* entry = readdir(dir.get())) {
     const char* name = entry->d_name;
     struct stat st;
     if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -54,61 +52,58 @@ int clearDirectory(int dirFd) {
       continue;
     }
     if (isDotOrDotDot(name)) continue;
-    int child = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (child < 0) {
+    UniqueFd child(openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!child.valid()) {
       result = -1;
       break;
     }
-    int cleared = clearDirectory(child);
-    close(child);
+    int cleared = clearDirectory(child.get());
+    child.reset();
     if (cleared != 0 || unlinkat(dirFd, name, AT_REMOVEDIR) != 0) {
       result = -1;
       break;
     }
   }
-  closedir(dir);
   return result;
 }
 
 }  // namespace
 
 int removeDirectoryTree(const char* path) {
-  int dirFd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (dirFd < 0) return -1;
-  int cleared = clearDirectory(dirFd);
-  close(dirFd);
+  UniqueFd dirFd(open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!dirFd.valid()) return -1;
+  int cleared = clearDirectory(dirFd.get());
+  dirFd.reset();
   if (cleared != 0) return -1;
   return rmdir(path) == 0 ? 0 : -1;
 }
 
-int startReportRun(std::string& message) {
-  ReportSession& s = reportSession;
+RunStart startReportRun(ReportSession& s, std::string* message) {
   if (openLog(kReportLogPath) != 0) {
-    message = "Can't open log file";
-    return -1;
+    *message = "Can't open log file";
+    return RunStart::kFailedEarly;
   }
   logMessage("Session started");
-  if (loadReportConfig(message) != 0) return -1;
+  if (loadReportConfig(s.config, s.collectorPath, message) != 0) return RunStart::kFailedEarly;
   if (!mkdtemp(s.workDir)) {
-    message = "Can't create temporary directory";
-    return -1;
+    *message = "Can't create temporary directory";
+    return RunStart::kFailedEarly;
   }
   s.filesDir = std::string(s.workDir) + "/files";
   s.archivePath = std::string(s.workDir) + "/cvreport.tgz";
   if (mkdir(s.filesDir.c_str(), 0700) != 0) {
-    message = "Can't create temporary directory";
-    return 1;
+    *message = "Can't create temporary directory";
+    return RunStart::kFailedWithWorkDir;
   }
   s.networkInitStatus = curl_global_init(CURL_GLOBAL_ALL);
   if (s.networkInitStatus != 0) {
-    message = "Can't initialize network library";
-    return 1;
+    *message = "Can't initialize network library";
+    return RunStart::kFailedWithWorkDir;
   }
-  return 0;
+  return RunStart::kReady;
 }
 
-void cleanupReportRun() {
-  ReportSession& s = reportSession;
+void cleanupReportRun(ReportSession& s) {
   // filesDir is set once the work directory exists.
   if (!s.keepWorkDir && !s.filesDir.empty()) {
     for (int attempt = 1; attempt <= kRemovalTries; ++attempt) {
@@ -122,29 +117,12 @@ void cleanupReportRun() {
   }
 }
 
-std::string buildManualSendHint(const std::string& archivePath) {
+std::string manualSendHint(const std::string& archivePath) {
   std::string hint =
       "Please send the {REP_PATH} file containing the generated report manually to "
       CVREPORT_SUPPORT_EMAIL;
   hint.replace(hint.find("{REP_PATH}"), 10, archivePath);
   return hint;
-}
-
-const std::string& manualSendHint() {
-  static const std::string hint = buildManualSendHint(reportSession.archivePath);
-  return hint;
-}
-
-void reportError(const std::string& message) {
-  logMessage("Error: %s", message.c_str());
-  fprintf(stderr, "%s\n", message.c_str());
-}
-
-void reportFatal(const std::string& text) {
-  // Written whole: a service's free text may be longer than any buffer.
-  fprintf(stderr, "%s\n%s\n", text.c_str(), manualSendHint().c_str());
-  reportSession.keepWorkDir = true;
-  cleanupReportRun();
 }
 
 }  // namespace cvreport

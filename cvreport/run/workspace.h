@@ -1,22 +1,29 @@
-// The report run's private work directory under /tmp, its start and its end,
-// and the two console operations that report errors.
+// The report run's private work directory under /tmp, its start and its end.
 #pragma once
 
 #include <string>
 
+#include "run/session.h"
+
 namespace cvreport {
 
-// 0 ready; -1 failed before the work directory exists; 1 failed after.
-int startReportRun(std::string& message);
-void cleanupReportRun();
+enum class RunStart {
+  kReady,
+  kFailedEarly,        // nothing to clean up
+  kFailedWithWorkDir,  // the caller still runs cleanupReportRun
+};
+
+// Opens the log, loads the configuration, makes the work directory and
+// starts the network library, filling session; on failure the reason is in
+// message. Logs "Session started" only; the front end reports the failure.
+RunStart startReportRun(ReportSession& session, std::string* message);
+// Removes the work directory unless keepWorkDir, and ends the network
+// library. Silent: a directory that will not go is left behind.
+void cleanupReportRun(ReportSession& session);
+// -1 when some entry or the directory itself could not be removed; silent.
 int removeDirectoryTree(const char* path);
 
 // The sentence that asks the reporter to send the archive by hand.
-const std::string& manualSendHint();
-// Builds the sentence for an archive path; the hint above caches its result.
-std::string buildManualSendHint(const std::string& archivePath);
-
-void reportError(const std::string& message);
-void reportFatal(const std::string& text);
+std::string manualSendHint(const std::string& archivePath);
 
 }  // namespace cvreport

@@ -67,7 +67,7 @@ TEST(RemoveDirectoryTree, RefusesALinkAsTheTop) {
 }
 
 TEST(ManualSendHint, NamesTheArchive) {
-  std::string hint = buildManualSendHint("/tmp/cvreport.AbC123/cvreport.tgz");
+  std::string hint = manualSendHint("/tmp/cvreport.AbC123/cvreport.tgz");
   EXPECT_EQ(hint.rfind("Please send the /tmp/cvreport.AbC123/cvreport.tgz file containing the "
                        "generated report manually to ",
                        0),

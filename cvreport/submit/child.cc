@@ -2,76 +2,75 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "run/log.h"
+#include "run/unique_handles.h"
+#include "submit/pipe_reader.h"
 #include "submit/progress.h"
 
 namespace cvreport {
 namespace {
 
-constexpr int kPollMillis = 200;
+constexpr int kPollMillis = 100;
 
-void setupChildSide(ChildProcess& child) {
-  close(child.readFd);
-  if (redirectToLog(STDERR_FILENO) != 0) {
-    int devNull = open("/dev/null", O_WRONLY);
-    if (devNull >= 0) {
-      dup2(devNull, STDERR_FILENO);
-      if (devNull != STDERR_FILENO) close(devNull);
-    }
+// In the child: settles its copies of the pipe's ends here, so that the
+// owners in forkWithPipe have nothing left to do when it returns.
+int setupChildSide(UniqueFd& readEnd, UniqueFd& writeEnd) {
+  readEnd.reset();
+  if (redirectToLog(STDERR_FILENO) != 0) redirectToDevNull(STDERR_FILENO, O_WRONLY);
+  if (dup2(writeEnd.get(), STDOUT_FILENO) != STDOUT_FILENO) {
+    writeEnd.release();
+    return -1;
   }
+  if (writeEnd.get() == STDOUT_FILENO) {
+    writeEnd.release();
+  } else {
+    writeEnd.reset();
+  }
+  return 0;
 }
 
-// Appends what the pipe holds now. False at end of file or on an error other
-// than "nothing yet"; gotData tells whether anything arrived.
-bool readAvailable(int fd, std::string& collected, bool& gotData) {
-  char buffer[65536];
-  gotData = false;
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      collected.append(buffer, static_cast<size_t>(n));
-      gotData = true;
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-  }
-}
-
-// Both sides set the group, so that it exists whichever runs first.
-void leaveTerminalGroup(ChildProcess& child) {
-  if (child.pid > 0) {
-    setpgid(child.pid, child.pid);
-    return;
-  }
-  setpgid(0, 0);
-  int devNull = open("/dev/null", O_RDONLY);
-  if (devNull >= 0) {
-    dup2(devNull, STDIN_FILENO);
-    if (devNull != STDIN_FILENO) close(devNull);
-  }
-}
-
-int startCollectorProcess(ChildProcess& child, const char* path, char* const argv[],
-                          bool nonBlockingRead, bool ownGroup) {
-  int result = forkWithPipe(child, nonBlockingRead);
-  if (ownGroup && result == 0) leaveTerminalGroup(child);
-  if (child.pid != 0) return result;
-  if (result == 0) {
-    if (child.writeFd != STDOUT_FILENO) close(child.writeFd);
-    execv(path, argv);
-    logMessage("Error: Can't execute an information collector: %m");
-  }
-  _exit(255);
+int reap(ChildProcess& child, int* waitStatus) {
+  int reaped;
+  do {
+    reaped = waitpid(child.pid, waitStatus, 0);
+  } while (reaped < 0 && errno == EINTR);
+  child.reaped = true;
+  return reaped;
 }
 
 }  // namespace
+
+ChildProcess::ChildProcess() : parentPid(getpid()) {}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : message(std::move(other.message)),
+      errorNumber(other.errorNumber),
+      stream(std::exchange(other.stream, nullptr)),
+      pid(std::exchange(other.pid, -1)),
+      reaped(other.reaped),
+      parentPid(other.parentPid) {}
+
+ChildProcess::~ChildProcess() {
+  if (getpid() != parentPid) return;
+  UniqueFile owned(std::exchange(stream, nullptr));
+  owned.close();
+  int ignored = 0;
+  if (pid > 0 && !reaped) reap(*this, &ignored);
+}
+
+void redirectToDevNull(int target, int flags) {
+  UniqueFd devNull(open("/dev/null", flags));
+  if (!devNull.valid()) return;
+  dup2(devNull.get(), target);
+  if (devNull.get() == target) devNull.release();
+}
 
 void exitChild(int status) {
   fflush(stdout);
@@ -86,8 +85,8 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
     logMessage("%s: %s", child.message.c_str(), strerror(child.errorNumber));
     return -1;
   }
-  child.readFd = fds[0];
-  child.writeFd = fds[1];
+  UniqueFd readEnd(fds[0]);
+  UniqueFd writeEnd(fds[1]);
   // Whatever the parent has buffered must not be written a second time by
   // the child.
   fflush(stdout);
@@ -95,61 +94,49 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
   int pid = fork();
   int forkErrno = errno;
   child.pid = pid;
+  if (pid == 0) return setupChildSide(readEnd, writeEnd);
 
-  if (pid != 0) {
-    close(child.writeFd);
-    if (pid < 0) {
-      close(child.readFd);
-      child.message = "Can't fork";
-      child.errorNumber = forkErrno;
-      logMessage("%s: %s", child.message.c_str(), strerror(forkErrno));
-      return -1;
-    }
-    // The parent's end must not leak into later children.
-    fcntl(child.readFd, F_SETFD, FD_CLOEXEC);
-    if (nonBlockingRead) fcntl(child.readFd, F_SETFL, fcntl(child.readFd, F_GETFL) | O_NONBLOCK);
-    child.stream = fdopen(child.readFd, "rb");
-    if (!child.stream) {
-      child.errorNumber = errno;
-      killChild(child);
-      waitpid(child.pid, nullptr, 0);
-      child.message = "Can't create a pipe";
-      logMessage("Can't create a pipe");
-      return -1;
-    }
-    return 0;
+  writeEnd.reset();
+  if (pid < 0) {
+    child.message = "Can't fork";
+    child.errorNumber = forkErrno;
+    logMessage("%s: %s", child.message.c_str(), strerror(forkErrno));
+    return -1;
   }
-
-  setupChildSide(child);
-  if (dup2(child.writeFd, STDOUT_FILENO) != STDOUT_FILENO) return -1;
+  // The parent's end must not leak into later children.
+  fcntl(readEnd.get(), F_SETFD, FD_CLOEXEC);
+  if (nonBlockingRead) fcntl(readEnd.get(), F_SETFL, fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
+  child.stream = fdopen(readEnd.get(), "rb");
+  if (!child.stream) {
+    child.errorNumber = errno;
+    killChild(child);
+    reap(child, nullptr);
+    child.message = "Can't create a pipe";
+    logMessage("Can't create a pipe");
+    return -1;
+  }
+  readEnd.release();  // the stream owns it now
   return 0;
 }
 
-int startCollector(ChildProcess& child, const char* path, char* const argv[],
-                   bool nonBlockingRead) {
-  return startCollectorProcess(child, path, argv, nonBlockingRead, false);
-}
-
-int startCollectorInOwnGroup(ChildProcess& child, const char* path, char* const argv[],
-                             bool nonBlockingRead) {
-  return startCollectorProcess(child, path, argv, nonBlockingRead, true);
-}
-
-int pollChildExit(ChildProcess& child, int* status) {
+ChildState pollChildExit(ChildProcess& child, int* status) {
   int result = waitpid(child.pid, status, WNOHANG);
-  if (result < 0) logMessage("Fatal error: %m");
-  return result;
+  if (result == 0) return ChildState::kRunning;
+  if (result < 0) {
+    logMessage("Fatal error: %m");
+    return ChildState::kWaitFailed;
+  }
+  child.reaped = true;
+  return ChildState::kExited;
 }
 
 int closeAndReap(ChildProcess& child, int* status) {
-  int result = fclose(child.stream);
-  child.stream = nullptr;
+  UniqueFile owned(std::exchange(child.stream, nullptr));
+  int result = owned.close();
+  // A child already reaped by pollChildExit has no status left to give.
+  if (child.reaped || child.pid <= 0) return result;
   int waitStatus = 0;
-  int reaped;
-  do {
-    reaped = waitpid(child.pid, &waitStatus, 0);
-  } while (reaped < 0 && errno == EINTR);
-  if (reaped < 0) logMessage("Fatal error: %m");
+  if (reap(child, &waitStatus) < 0) logMessage("Fatal error: %m");
   if (result == 0 && status) *status = waitStatus;
   return result;
 }
@@ -164,37 +151,38 @@ int killChildGroup(ChildProcess& child) {
   return kill(-child.pid, SIGKILL);
 }
 
-int followUploadProgress(ChildProcess& child, int* status, FILE* stream, std::string& collected) {
-  int fd = fileno(stream);
+ChildState waitForWorker(ChildProcess& worker, int* status, std::string& collected,
+                         const OutputFollower& follow) {
+  int fd = fileno(worker.stream);
   size_t scanPos = 0;
-  bool gotData = false;
   for (;;) {
-    int exited = pollChildExit(child, status);
-    if (exited != 0) {
-      // The child is gone: whatever it wrote is in the pipe now. The caller
-      // reports the wait's own error, so draining must not replace it.
-      int waitErrno = errno;
-      readAvailable(fd, collected, gotData);
-      printCompleteProgressLines(collected, scanPos, stdout);
-      fflush(stdout);
+    ChildState state = pollChildExit(worker, status);
+    // Once the worker is gone, whatever it wrote is in the pipe. The caller
+    // reports the wait's own error, so draining must not replace it.
+    int waitErrno = errno;
+    PipeState pipe = drainPipe(fd, collected);
+    follow(collected, scanPos);
+    if (state != ChildState::kRunning) {
       errno = waitErrno;
-      return exited;
+      return state;
     }
-    bool open = readAvailable(fd, collected, gotData);
-    if (gotData) {
-      printCompleteProgressLines(collected, scanPos, stdout);
-      fflush(stdout);
-      continue;
-    }
-    if (open) {
-      struct pollfd waitFor = {fd, POLLIN, 0};
-      poll(&waitFor, 1, kPollMillis);
+    if (pipe == PipeState::kOpen) {
+      waitForPipe(fd, kPollMillis);
     } else {
-      // End of file: the worker is on its way out; wait for its exit
-      // without spinning.
-      usleep(10000);
+      usleep(10000);  // the output has ended and the exit is due
     }
   }
+}
+
+int followUploadProgress(ChildProcess& child, int* status, FILE* stream, std::string& collected) {
+  // stream is the child's own pipe, which waitForWorker reads.
+  if (stream != child.stream) return -1;
+  ChildState state =
+      waitForWorker(child, status, collected, [](const std::string& text, size_t& scanPos) {
+        printCompleteProgressLines(text, scanPos, stdout);
+        fflush(stdout);
+      });
+  return state == ChildState::kExited ? child.pid : -1;
 }
 
 }  // namespace cvreport

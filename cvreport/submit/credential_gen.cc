@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "run/unique_handles.h"
 #include "submit/credential.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +21,8 @@ int main(int argc, char** argv) {
     unsigned char first = static_cast<unsigned char>(key);
     std::vector<unsigned char> stored = cvreport::scrambleCredential(plain, first);
     if (stored.empty() || cvreport::unscrambleCredential(stored.data(), first) != plain) continue;
-    FILE* out = fopen(argv[1], "w");
+    cvreport::UniqueFile file(fopen(argv[1], "w"));
+    FILE* out = file.get();
     if (!out) {
       perror(argv[1]);
       return 1;
@@ -31,7 +33,7 @@ int main(int argc, char** argv) {
     fprintf(out, "inline constexpr unsigned char kScrambledCredential[] = {");
     for (size_t i = 0; i < stored.size(); ++i) fprintf(out, "%s0x%02x", i ? ", " : "", stored[i]);
     fprintf(out, "};\n\n}  // namespace cvreport\n");
-    return fclose(out) == 0 ? 0 : 1;
+    return file.close() == 0 ? 0 : 1;
   }
   fprintf(stderr, "no first key byte scrambles the credential without a zero byte\n");
   return 1;

@@ -5,7 +5,8 @@
 
 namespace cvreport {
 
-// Appends the laid-out text to out and returns the number of lines made.
+// Appends the laid-out text to out and returns the number of lines made;
+// any text can be laid out, so there is no failure.
 int layoutText(std::string& out, const std::string& text, int wrapWidth);
 
 }  // namespace cvreport

@@ -1,5 +1,7 @@
 #include "submit/progress.h"
 
+#include <stdlib.h>
+
 namespace cvreport {
 namespace {
 
@@ -26,18 +28,46 @@ int reportUploadProgress(void*, curl_off_t, curl_off_t, curl_off_t uploadTotal,
 
 void resetUploadProgress() { lastWrittenPercent = -1; }
 
-void printCompleteProgressLines(const std::string& collected, size_t& scanPos, FILE* out) {
-  static const std::string kMarker = "PROGRESS=";
+bool nextUploadPercent(const std::string& collected, size_t& scanPos, int& percent) {
+  static const std::string kKey = "PROGRESS=";
   for (;;) {
-    size_t at = collected.find(kMarker, scanPos);
-    if (at == std::string::npos) return;
-    size_t valueStart = at + kMarker.size();
-    size_t newline = collected.find('\n', valueStart);
-    if (newline == std::string::npos) return;
-    fprintf(out, "Upload progress: %s%%\n",
-            collected.substr(valueStart, newline - valueStart).c_str());
-    scanPos = newline;
+    size_t at = collected.find(kKey, scanPos);
+    if (at == std::string::npos) return false;
+    size_t end = collected.find('\n', at);
+    if (end == std::string::npos) return false;
+    scanPos = end + 1;
+    // Only a key at the start of a line is a progress line: the service's
+    // free text after the values may say anything.
+    if (at != 0 && collected[at - 1] != '\n') continue;
+    std::string number = collected.substr(at + kKey.size(), end - at - kKey.size());
+    char* rest = nullptr;
+    long value = strtol(number.c_str(), &rest, 10);
+    if (number.empty() || *rest != '\0') continue;
+    percent = static_cast<int>(value < 0 ? 0 : value > 100 ? 100 : value);
+    return true;
   }
 }
+
+bool lastUploadPercent(const std::string& collected, size_t& scanPos, int& percent) {
+  bool found = false;
+  while (nextUploadPercent(collected, scanPos, percent)) found = true;
+  return found;
+}
+
+void printCompleteProgressLines(const std::string& collected, size_t& scanPos, FILE* out) {
+  int percent = 0;
+  while (nextUploadPercent(collected, scanPos, percent)) {
+    fprintf(out, "Upload progress: %d%%\n", percent);
+  }
+}
+
+bool parseCollectorProgress(const std::string& line, int& percent) {
+  int value = 0;
+  if (sscanf(line.c_str(), "Progress: %d", &value) != 1) return false;
+  percent = value;
+  return true;
+}
+
+int scalePercent(int percent) { return percent < 0 ? 0 : percent > 100 ? 100 : percent; }
 
 }  // namespace cvreport

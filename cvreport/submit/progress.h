@@ -1,5 +1,6 @@
-// The upload worker's "PROGRESS=" lines: written by the worker, turned into
-// "Upload progress" lines by the console.
+// The children's progress lines: the upload worker's "PROGRESS=N", which it
+// writes itself, and the collector's "Progress: N". One parser for each,
+// used by both front ends.
 #pragma once
 
 #include <curl/curl.h>
@@ -21,8 +22,18 @@ int reportUploadProgress(void* unused, curl_off_t downloadTotal, curl_off_t down
 // Forgets the last written percentage (a new worker starts afresh).
 void resetUploadProgress();
 
-// Prints "Upload progress: N%" for each complete "PROGRESS=" line of the
-// collected output after scanPos, and moves scanPos past them.
+// The next complete "PROGRESS=N" line at the start of a line of collected
+// after scanPos, N clamped to 0-100; scanPos moves past every complete line
+// looked at. False when no complete progress line is left.
+bool nextUploadPercent(const std::string& collected, size_t& scanPos, int& percent);
+// The last of those lines; false when none.
+bool lastUploadPercent(const std::string& collected, size_t& scanPos, int& percent);
+// Prints "Upload progress: N%" for each of those lines (the console's view).
 void printCompleteProgressLines(const std::string& collected, size_t& scanPos, FILE* out);
+
+// A collector line "Progress: N"; false for any other line.
+bool parseCollectorProgress(const std::string& line, int& percent);
+// What a scale can show of a percentage.
+int scalePercent(int percent);
 
 }  // namespace cvreport

@@ -63,5 +63,66 @@ TEST(ProgressLines, WorkerWritesOnlyChangedPercentages) {
   EXPECT_EQ(text, expected);
 }
 
+TEST(CollectorProgress, ReadsProgressLinesOnly) {
+  const struct {
+    const char* line;
+    bool matches;
+    int percent;
+  } cases[] = {
+      {"Progress: 0", true, 0},
+      {"Progress: 42", true, 42},
+      {"Progress: 100", true, 100},
+      {"Progress: 150", true, 150},
+      {"Progress: 7 of the packages", true, 7},
+      {"Progress:   9", true, 9},
+      {"Progress: -3", true, -3},
+      {"progress: 42", false, -1},
+      {"PROGRESS: 42", false, -1},
+      {"Progress 42", false, -1},
+      {" Progress: 42", false, -1},
+      {"Progress: ", false, -1},
+      {"Progress: done", false, -1},
+      {"collector output line one", false, -1},
+      {"", false, -1},
+  };
+  for (const auto& c : cases) {
+    int percent = -1;
+    EXPECT_EQ(parseCollectorProgress(c.line, percent), c.matches) << c.line;
+    EXPECT_EQ(percent, c.percent) << c.line;
+  }
+}
+
+TEST(CollectorProgress, TheScaleShowsZeroToHundred) {
+  const int cases[][2] = {{-5, 0}, {0, 0}, {55, 55}, {100, 100}, {101, 100}, {100000, 100}};
+  for (const auto& c : cases) EXPECT_EQ(scalePercent(c[0]), c[1]) << c[0];
+}
+
+TEST(UploadProgress, FollowsTheLastCompleteProgressLine) {
+  const struct {
+    const char* collected;
+    size_t scanFrom;
+    bool found;
+    int percent;
+    size_t scanTo;
+  } cases[] = {
+      {"", 0, false, -1, 0},
+      {"PROGRESS=0\n", 0, true, 0, 11},
+      {"PROGRESS=0\nPROGRESS=37\nPROGRESS=5", 0, true, 37, 23},
+      {"PROGRESS=0\nPROGRESS=37\n", 11, true, 37, 23},
+      {"PROGRESS=0\nPROGRESS=37\n", 23, false, -1, 23},
+      {"PROGRESS=100\nREPID=7\n", 0, true, 100, 13},
+      {"XPROGRESS=50\n", 0, false, -1, 13},
+      {"PROGRESS=abc\n", 0, false, -1, 13},
+      {"PROGRESS=250\n", 0, true, 100, 13},
+  };
+  for (const auto& c : cases) {
+    size_t scan = c.scanFrom;
+    int percent = -1;
+    EXPECT_EQ(lastUploadPercent(c.collected, scan, percent), c.found) << c.collected;
+    EXPECT_EQ(percent, c.percent) << c.collected;
+    EXPECT_EQ(scan, c.scanTo) << c.collected;
+  }
+}
+
 }  // namespace
 }  // namespace cvreport

@@ -1,13 +1,13 @@
 #include "submit/reply.h"
 
+#include "run/text.h"
+
 namespace cvreport {
 namespace {
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
 bool isBlankLine(const std::string& text, size_t start, size_t end) {
   for (size_t i = start; i < end; ++i) {
-    if (!isBlank(text[i])) return false;
+    if (!isBlankByte(text[i])) return false;
   }
   return true;
 }
@@ -33,7 +33,7 @@ void parseServerReply(const std::string& text, std::map<std::string, std::string
     if (eq < end) {
       // "=" is not blank, so trimming the line's end never reaches the key.
       size_t valueEnd = end;
-      while (isBlank(text[valueEnd - 1])) --valueEnd;
+      while (isBlankByte(text[valueEnd - 1])) --valueEnd;
       values[text.substr(start, eq - start)] = text.substr(eq + 1, valueEnd - eq - 1);
     }
     start = next;

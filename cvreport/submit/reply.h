@@ -7,6 +7,8 @@
 
 namespace cvreport {
 
+// Fills values and appends the free text to message; any text is a reply,
+// so there is no failure.
 void parseServerReply(const std::string& text, std::map<std::string, std::string>& values,
                       std::string& message);
 

@@ -8,6 +8,7 @@
 #include "default_credential.h"
 #include "run/config.h"
 #include "run/log.h"
+#include "run/text.h"
 #include "run/version.h"
 #include "submit/credential.h"
 #include "submit/progress.h"
@@ -15,22 +16,17 @@
 namespace cvreport {
 namespace {
 
-std::string lookup(const ReportConfig& config, const char* key) {
-  auto it = config.find(key);
-  return it == config.end() ? std::string() : it->second;
-}
-
 std::string joinCredentials(const std::string& user, const std::string& password) {
   return user.empty() || password.empty() ? std::string() : user + ":" + password;
 }
 
 void setProxy(CURL* curl, const ReportConfig& config, std::string& proxyUrl,
               std::string& credentials) {
-  proxyUrl = lookup(config, "HTTP_PROXY");
+  proxyUrl = configValue(config, "HTTP_PROXY");
   credentials.clear();
-  if (proxyUrl.empty()) readProxySettings(proxyUrl, credentials);
+  if (proxyUrl.empty()) readProxySettings(proxyUrl, credentials);  // none is no error
   std::string configured =
-      joinCredentials(lookup(config, "HTTP_PROXY_USER"), lookup(config, "HTTP_PROXY_PASSWORD"));
+      joinCredentials(configValue(config, "HTTP_PROXY_USER"), configValue(config, "HTTP_PROXY_PASSWORD"));
   if (!configured.empty()) credentials = configured;
   if (proxyUrl.empty()) return;
   curl_easy_setopt(curl, CURLOPT_PROXY, proxyUrl.c_str());
@@ -62,12 +58,8 @@ bool checkContentType(CURL* curl, long httpStatus, std::string& reply) {
   if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type) != CURLE_OK || !type) return true;
   std::string mediaType = type;
   size_t semicolon = mediaType.find(';');
-  if (semicolon != std::string::npos) {
-    mediaType.resize(semicolon);
-    while (!mediaType.empty() && (mediaType.back() == ' ' || mediaType.back() == '\t')) {
-      mediaType.pop_back();
-    }
-  }
+  if (semicolon != std::string::npos) mediaType.resize(semicolon);
+  trimBlank(mediaType);
   if (mediaType == "text/plain") return true;
   if (httpStatus < 0) {
     reply = "\nInvalid server response received\n";
@@ -100,19 +92,20 @@ FormFields buildFormFields(const ContactInfo& contact, const std::string& versio
   };
 }
 
-int uploadReport(const std::string& archivePath, const FormFields& fields,
-                 const ReportConfig& config, long& httpStatus, std::string& reply,
-                 bool& acceptedReply) {
+UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+                          const ReportConfig& config, long& httpStatus, std::string& reply,
+                          bool& acceptedReply, CURLcode& transferError) {
   httpStatus = -1;
   acceptedReply = false;
-  std::string uri = lookup(config, "SUBMIT_URI");
-  if (uri.empty()) return -1;
+  transferError = CURLE_OK;
+  std::string uri = configValue(config, "SUBMIT_URI");
+  if (uri.empty()) return UploadResult::kNoRequest;
   CURL* curl = curl_easy_init();
-  if (!curl) return -1;
+  if (!curl) return UploadResult::kNoRequest;
 
   curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
   std::string userPassword =
-      joinCredentials(lookup(config, "SUBMIT_USER"), lookup(config, "SUBMIT_PASSWORD"));
+      joinCredentials(configValue(config, "SUBMIT_USER"), configValue(config, "SUBMIT_PASSWORD"));
   if (userPassword.empty()) userPassword = defaultCredential();
   curl_easy_setopt(curl, CURLOPT_USERPWD, userPassword.c_str());
   std::string proxyUrl, proxyCredentials;  // must outlive the transfer
@@ -141,26 +134,33 @@ int uploadReport(const std::string& archivePath, const FormFields& fields,
   }
   curl_mime_free(form);
   curl_easy_cleanup(curl);
-  return static_cast<int>(result);
+  transferError = result;
+  return result == CURLE_OK ? UploadResult::kTransferred : UploadResult::kTransferFailed;
 }
 
-int submitReport(ChildProcess& child) {
+int submitReport(ChildProcess& child, const std::string& archivePath, const ContactInfo& contact,
+                 const ReportConfig& config) {
   int started = forkWithPipe(child, true);
   if (child.pid != 0) return started;
   if (started != 0) exitChild(1);
   resetUploadProgress();
 
-  const ReportSession& s = reportSession;
-  std::string version;
-  if (readProductVersion(version) != 0) exitChild(1);
+  std::string version, message;
+  if (readProductVersion(version, &message) != 0) {
+    // The worker's stdout is its reply to the parent: the reason goes there.
+    logMessage("%s", message.c_str());
+    printf("\n%s\n", message.c_str());
+    exitChild(1);
+  }
 
   long httpStatus = -1;
   bool acceptedReply = false;
   std::string reply;
-  int result = uploadReport(s.archivePath, buildFormFields(s.contact, version), s.config,
-                            httpStatus, reply, acceptedReply);
+  CURLcode transferError = CURLE_OK;
+  UploadResult result = uploadReport(archivePath, buildFormFields(contact, version), config,
+                                     httpStatus, reply, acceptedReply, transferError);
   if (!reply.empty() && reply.back() == '\n') reply.pop_back();
-  if (result == 0) {
+  if (result == UploadResult::kTransferred) {
     fwrite(reply.data(), 1, reply.size(), stdout);
     putchar('\n');
     // A 200 that is not the service's own reply did not come from the
@@ -170,12 +170,12 @@ int submitReport(ChildProcess& child) {
     logMessage("The server returned an error: %s", reply.c_str());
     exitChild(5);
   }
-  if (result == -1) {
+  if (result == UploadResult::kNoRequest) {
     logMessage("Can't initialize network library");
     printf("\nCan't initialize network library\n");
     exitChild(1);
   }
-  const char* error = curl_easy_strerror(static_cast<CURLcode>(result));
+  const char* error = curl_easy_strerror(transferError);
   logMessage("Can't submit report: %s", error);
   printf("\n%s\n", error);
   exitChild(1);

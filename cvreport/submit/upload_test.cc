@@ -32,12 +32,15 @@ TEST(UploadReport, NoAddressMeansNoRequest) {
   long status = 0;
   bool accepted = true;
   std::string reply;
-  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{}, status, reply, accepted), -1);
+  CURLcode transferError = CURLE_OK;
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{}, status, reply, accepted,
+                         transferError),
+            UploadResult::kNoRequest);
   EXPECT_EQ(status, -1);
   EXPECT_FALSE(accepted);
   EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{{"SUBMIT_URI", ""}}, status, reply,
-                         accepted),
-            -1);
+                         accepted, transferError),
+            UploadResult::kNoRequest);
 }
 
 }  // namespace

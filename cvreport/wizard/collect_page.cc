@@ -9,9 +9,11 @@
 #include "run/log.h"
 #include "run/session.h"
 #include "submit/child.h"
+#include "submit/collector.h"
+#include "submit/pipe_reader.h"
+#include "submit/progress.h"
 #include "wizard/dialogs.h"
 #include "wizard/pages.h"
-#include "wizard/pipe_reader.h"
 #include "wizard/screen.h"
 #include "wizard/texts.h"
 
@@ -21,7 +23,6 @@ namespace {
 constexpr int kTimerMillis = 200;
 constexpr int kTicksPerCheck = 4;
 constexpr size_t kMaxLine = 4095;
-constexpr char kCollectFailed[] = "A fatal error occured while collecting the information";
 
 // A collector left behind by "Cancel" would go on writing into the files
 // directory, next to the one the page starts when it is shown again.
@@ -56,27 +57,25 @@ WizResult DlgWizStep3::run() {
   newtComponent cancel = nullptr;
   placeSubgrid(grid, 0, 2, makeButtonBar(tr("Cancel"), &cancel, nullptr, nullptr), 0, 1,
                NEWT_ANCHOR_RIGHT);
-  form = newtForm(nullptr, nullptr, 0);
-  openGridWindow(grid, tr("Gathering information..."));
+  NewtWindow window;
+  NewtForm owned;
+  form = owned.get();
+  window.openGrid(grid, tr("Gathering information..."));
   newtGridAddComponentsToForm(grid, form, 1);
   newtGridFree(grid, 1);
   newtDrawForm(form);
   newtRefresh();
 
   WizResult code = collect();
-  newtFormDestroy(form);
-  newtPopWindow();
   form = nullptr;
   scale = nullptr;
   return code;
 }
 
 WizResult DlgWizStep3::collect() {
-  ReportSession& s = reportSession;
-  static char debugFlag[] = "-d";
-  char* const argv[] = {&s.collectorPath[0], debugFlag, &s.filesDir[0], nullptr};
+  const ReportSession& s = reportSession;
   ChildProcess child;
-  if (startCollectorInOwnGroup(child, s.collectorPath.c_str(), argv, true) != 0) {
+  if (launchCollector(child, collectorArguments(s.collectorPath, true, s.filesDir), true) != 0) {
     showFatalError(child.message);
     return WIZ_ABORT;
   }
@@ -102,8 +101,8 @@ WizResult DlgWizStep3::collect() {
       progress = 100;
       reaped = true;
       if (!reapCollector(child)) {
-        logMessage("%s", kCollectFailed);
-        showMessageBox(tr("Error"), kCollectFailed, tr("Exit"), nullptr, false);
+        logMessage("%s", kCollectFailedText);
+        showMessageBox(tr("Error"), kCollectFailedText, tr("Exit"), nullptr, false);
         return WIZ_ABORT;
       }
     } else {

@@ -1,27 +1,15 @@
 #include "wizard/contact.h"
 
 #include <ctype.h>
-#include <stdio.h>
 
 #include <vector>
+
+#include "run/text.h"
 
 namespace cvreport {
 namespace {
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
 bool isAlnum(char c) { return isalnum(static_cast<unsigned char>(c)) != 0; }
-
-std::vector<std::string> splitAt(const std::string& text, char separator) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  for (;;) {
-    size_t at = text.find(separator, start);
-    pieces.push_back(text.substr(start, at - start));
-    if (at == std::string::npos) return pieces;
-    start = at + 1;
-  }
-}
 
 // A piece begins and ends with an edge byte and holds only edge bytes and
 // "-" between.
@@ -43,15 +31,6 @@ bool allPiecesValid(const std::string& part, EdgeTest isEdge) {
 }
 
 }  // namespace
-
-size_t trimBlank(std::string& value) {
-  size_t start = 0;
-  while (start < value.size() && isBlank(value[start])) ++start;
-  size_t end = value.size();
-  while (end > start && isBlank(value[end - 1])) --end;
-  value = value.substr(start, end - start);
-  return value.size();
-}
 
 bool isValidEmail(const std::string& address) {
   std::vector<std::string> parts = splitAt(address, '@');
@@ -77,20 +56,6 @@ std::string trimAndListMissing(ContactInfo& contact) {
     if (trimBlank(*field.value) == 0) missing += field.line;
   }
   return missing;
-}
-
-int writeContactFile(const std::string& filesDir, const ContactInfo& contact) {
-  FILE* out = fopen((filesDir + "/description").c_str(), "we");
-  if (!out) return -1;
-  // A contact file cut short by a full disk would send a report nobody can
-  // answer, so every write and the close count.
-  bool written = fprintf(out, "Full name: %s\n", contact.fullName.c_str()) >= 0 &&
-                 fprintf(out, "Company: %s\n", contact.company.c_str()) >= 0 &&
-                 fprintf(out, "E-mail: %s\n", contact.email.c_str()) >= 0 &&
-                 fprintf(out, "Subject: %s\n", contact.subject.c_str()) >= 0 &&
-                 fprintf(out, "Issue: %s\n", contact.description.c_str()) >= 0;
-  bool closed = fclose(out) == 0;
-  return written && closed ? 0 : -1;
 }
 
 }  // namespace cvreport

@@ -3,6 +3,7 @@
 
 #include "run/log.h"
 #include "run/session.h"
+#include "submit/contact_file.h"
 #include "wizard/contact.h"
 #include "wizard/dialogs.h"
 #include "wizard/pages.h"
@@ -114,8 +115,10 @@ WizResult DlgWizStep2::run() {
   ContactEntries entries;
   PageButtons buttons;
   newtGrid page = contactPageGrid(editing, entries, buttons);
-  editing.form = newtForm(nullptr, nullptr, 0);
-  openGridWindow(page, tr("Your contact information and problem description"));
+  NewtWindow window;
+  NewtForm form;
+  editing.form = form.get();
+  window.openGrid(page, tr("Your contact information and problem description"));
   newtGridAddComponentsToForm(page, editing.form, 1);
   newtGridFree(page, 1);
   newtFormSetCurrent(editing.form, emailInvalid ? entries.email : buttons.next);
@@ -123,10 +126,7 @@ WizResult DlgWizStep2::run() {
   newtExitStruct exit;
   runEditingForm(editing, exit);
   readContact(entries, editing);
-  WizResult code = validate(pageCode(exit, buttons));
-  newtFormDestroy(editing.form);
-  newtPopWindow();
-  return code;
+  return validate(pageCode(exit, buttons));
 }
 
 WizResult DlgWizStep2::validate(WizResult code) {
@@ -144,10 +144,10 @@ WizResult DlgWizStep2::validate(WizResult code) {
     emailInvalid = true;
     return WIZ_STAY;
   }
-  if (writeContactFile(reportSession.filesDir, c) != 0) {
-    logMessage("Error: Can't write the contact data!");
-    showMessageBox(tr("Error"), "Error: Can't write the contact data!", tr("Exit"), nullptr,
-                   false);
+  if (writeContactFile(reportSession.filesDir, c, kWizardContactLabels) != 0) {
+    std::string text = std::string("Error: ") + kContactWriteFailedText;
+    logMessage("%s", text.c_str());
+    showMessageBox(tr("Error"), text.c_str(), tr("Exit"), nullptr, false);
     return WIZ_ABORT;
   }
   return WIZ_NEXT;

@@ -49,17 +49,16 @@ bool showMessageBox(const char* title, const char* text, const char* button1,
   newtComponent first = nullptr;
   newtComponent second = nullptr;
   newtGrid buttons = makeButtonBar(button1, &first, button2, &second);
-  newtComponent form = newtForm(nullptr, nullptr, 0);
+  NewtWindow window;
+  NewtForm form;
   newtGrid grid = newtCreateGrid(1, 4);
   if (text) placeComponent(grid, 0, 0, messageTextbox(text), 0, NEWT_ANCHOR_LEFT);
   placeSubgrid(grid, 0, 3, buttons, 0, 1, 0, NEWT_GRID_FLAG_GROWX);
-  openGridWindow(grid, title);
-  newtGridAddComponentsToForm(grid, form, 1);
+  window.openGrid(grid, title);
+  newtGridAddComponentsToForm(grid, form.get(), 1);
   newtGridFree(grid, 1);
-  newtFormSetCurrent(form, focusSecond && second ? second : first);
-  newtComponent ended = newtRunForm(form);
-  newtFormDestroy(form);
-  newtPopWindow();
+  newtFormSetCurrent(form.get(), focusSecond && second ? second : first);
+  newtComponent ended = newtRunForm(form.get());
   return second && ended == second;
 }
 
@@ -81,23 +80,24 @@ void showFatalError(const std::string& detail) {
 }
 
 void showSubmitError(const std::string& detail) {
-  std::string text = submitErrorText(detail, manualSendHint());
+  std::string text = submitErrorText(detail, manualSendHint(reportSession.archivePath));
   layoutText(reportSession.exitMessage, text, kExitTextWidth);
   reportSession.keepWorkDir = true;
   showMessageBox(tr("Error"), text.c_str(), tr("Exit"), nullptr, false);
 }
 
 void cleanupReportRunInWizard() {
-  newtCenteredWindow(50, 3, nullptr);
-  newtComponent form = newtForm(nullptr, nullptr, 0);
-  newtComponent notice = newtTextbox(1, 1, 48, 1, NEWT_FLAG_WRAP);
-  newtTextboxSetText(notice, tr("Cleaning up..."));
-  newtFormAddComponent(form, notice);
-  newtDrawForm(form);
-  newtRefresh();
-  newtFormDestroy(form);
-  cleanupReportRun();
-  newtPopWindow();
+  NewtWindow window;
+  window.openCentered(50, 3);
+  {
+    NewtForm form;
+    newtComponent notice = newtTextbox(1, 1, 48, 1, NEWT_FLAG_WRAP);
+    newtTextboxSetText(notice, tr("Cleaning up..."));
+    newtFormAddComponent(form.get(), notice);
+    newtDrawForm(form.get());
+    newtRefresh();
+  }
+  cleanupReportRun(reportSession);
 }
 
 }  // namespace cvreport

@@ -9,19 +9,22 @@
 namespace cvreport {
 
 // Title and text are shown as given; button2 may be null. True exactly when
-// button2 ended the box (F12 and Escape count as button1).
+// button2 ended the box (F12 and Escape count as button1). Cannot fail.
 bool showMessageBox(const char* title, const char* text, const char* button1,
                     const char* button2, bool focusSecond);
 
 // WIZ_CANCEL when the user confirms, WIZ_BACK when the page should come back.
 WizResult confirmCancel();
 
+// Logs "Error: message" and shows it: the report run could not start.
 void showStartError(const std::string& message);
+// Shows "Fatal error: detail!"; the lower layer has logged the cause.
 void showFatalError(const std::string& detail);
 // Also keeps the archive and leaves the failure with the manual-send hint
 // for the terminal after the wizard has ended.
 void showSubmitError(const std::string& detail);
 
+// cleanupReportRun behind a "Cleaning up..." notice. Silent, as it is.
 void cleanupReportRunInWizard();
 
 }  // namespace cvreport

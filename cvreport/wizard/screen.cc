@@ -25,13 +25,23 @@ newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, 
   return box;
 }
 
-void openGridWindow(newtGrid grid, const char* title) {
+NewtWindow::~NewtWindow() {
+  if (open_) newtPopWindow();
+}
+
+void NewtWindow::openGrid(newtGrid grid, const char* title) {
+  open_ = true;
   if (!title) {
     newtGridWrappedWindow(grid, nullptr);
     return;
   }
   std::string copy = writable(title);
   newtGridWrappedWindow(grid, &copy[0]);
+}
+
+void NewtWindow::openCentered(int width, int height) {
+  open_ = true;
+  newtCenteredWindow(width, height, nullptr);
 }
 
 newtGrid makeButtonBar(const char* first, newtComponent* firstButton, const char* second,

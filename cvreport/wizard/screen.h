@@ -12,10 +12,40 @@ namespace cvreport {
 // domain; page texts are shown as they stand.
 const char* tr(const char* text);
 
+// None of these can fail: newt reports nothing back.
 // A wrapping textbox sized to the text reflowed around width.
 newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, int flexUp);
-// A centred window sized to the grid, titled (no title when null).
-void openGridWindow(newtGrid grid, const char* title);
+// A window on newt's window stack, popped when its owner goes. Declare it
+// before the form it shows, so that the form is destroyed first.
+class NewtWindow {
+ public:
+  NewtWindow() = default;
+  NewtWindow(const NewtWindow&) = delete;
+  NewtWindow& operator=(const NewtWindow&) = delete;
+  ~NewtWindow();
+
+  // A centred window sized to the grid, titled (no title when null).
+  void openGrid(newtGrid grid, const char* title);
+  // A centred window of the given size, untitled.
+  void openCentered(int width, int height);
+
+ private:
+  bool open_ = false;
+};
+
+// A form and its components, destroyed when the owner goes.
+class NewtForm {
+ public:
+  NewtForm() : form_(newtForm(nullptr, nullptr, 0)) {}
+  NewtForm(const NewtForm&) = delete;
+  NewtForm& operator=(const NewtForm&) = delete;
+  ~NewtForm() { newtFormDestroy(form_); }
+
+  newtComponent get() const { return form_; }
+
+ private:
+  newtComponent form_;
+};
 // A button bar of one or two buttons; second may be null.
 newtGrid makeButtonBar(const char* first, newtComponent* firstButton, const char* second,
                        newtComponent* secondButton);

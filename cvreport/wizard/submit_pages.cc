@@ -1,55 +1,20 @@
 // The submit page, the "Sending..." window with the upload, and the result.
 #include <newt.h>
-#include <poll.h>
-#include <stdio.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "run/session.h"
 #include "submit/child.h"
 #include "submit/layout.h"
+#include "submit/progress.h"
 #include "submit/reply.h"
 #include "submit/upload.h"
 #include "wizard/dialogs.h"
 #include "wizard/pages.h"
-#include "wizard/pipe_reader.h"
 #include "wizard/screen.h"
 #include "wizard/texts.h"
 
 namespace cvreport {
-namespace {
-
-constexpr int kPollMillis = 100;
-
-// Moves the scale to the worker's latest complete "PROGRESS=" line.
-void followScale(newtComponent scale, const std::string& collected, size_t& scanPos) {
-  int percent = 0;
-  if (!lastUploadPercent(collected, scanPos, percent)) return;
-  newtScaleSet(scale, static_cast<unsigned long long>(percent));
-  newtRefresh();
-}
-
-// Collects the worker's output until it has exited; the pollChildExit
-// result. The pipe is drained all along, so the worker never blocks on it.
-int waitForWorker(ChildProcess& worker, newtComponent scale, int& status, std::string& collected) {
-  int fd = fileno(worker.stream);
-  size_t scanPos = 0;
-  for (;;) {
-    int exited = pollChildExit(worker, &status);
-    PipeState state = drainPipe(fd, collected);
-    followScale(scale, collected, scanPos);
-    if (exited != 0) return exited;
-    if (state == PipeState::kOpen) {
-      struct pollfd waitFor = {fd, POLLIN, 0};
-      poll(&waitFor, 1, kPollMillis);
-    } else {
-      usleep(10000);  // the output has ended and the exit is due
-    }
-  }
-}
-
-}  // namespace
 
 WizResult DlgWizStep4::run() {
   if (!reportSession.archivePath.empty()) text = submitPageText(reportSession.archivePath);
@@ -66,15 +31,17 @@ WizResult DlgWizStep4Send::run() {
   newtGrid grid = newtCreateGrid(1, 1);
   scale = newtScale(-1, -1, 15, 100);
   placeComponent(grid, 0, 0, scale, 1, 0);
-  newtComponent form = newtForm(nullptr, nullptr, 0);
-  openGridWindow(grid, tr("Sending..."));
-  newtGridAddComponentsToForm(grid, form, 1);
-  newtGridFree(grid, 1);
-  newtDrawForm(form);
-  newtRefresh();
-  WizResult code = send();
-  newtFormDestroy(form);
-  newtPopWindow();
+  WizResult code = WIZ_ABORT;
+  {
+    NewtWindow window;
+    NewtForm form;
+    window.openGrid(grid, tr("Sending..."));
+    newtGridAddComponentsToForm(grid, form.get(), 1);
+    newtGridFree(grid, 1);
+    newtDrawForm(form.get());
+    newtRefresh();
+    code = send();
+  }
   scale = nullptr;
   // Keys pressed while the window was up must not answer the next page.
   newtClearKeyBuffer();
@@ -84,21 +51,24 @@ WizResult DlgWizStep4Send::run() {
 WizResult DlgWizStep4Send::send() {
   ReportSession& s = reportSession;
   ChildProcess worker;
-  if (submitReport(worker) != 0) {
+  if (submitReport(worker, s.archivePath, s.contact, s.config) != 0) {
     showSubmitError(worker.message.empty() ? "Fatal error" : worker.message);
     return WIZ_ABORT;
   }
   int status = 0;
   std::string collected;
-  if (waitForWorker(worker, scale, status, collected) < 0) {
-    fclose(worker.stream);
-    worker.stream = nullptr;
+  newtComponent shown = scale;
+  ChildState ended = waitForWorker(
+      worker, &status, collected, [shown](const std::string& text, size_t& scanPos) {
+        int percent = 0;
+        if (!lastUploadPercent(text, scanPos, percent)) return;
+        newtScaleSet(shown, static_cast<unsigned long long>(percent));
+        newtRefresh();
+      });
+  if (ended != ChildState::kExited) {
     showSubmitError("Fatal error");
     return WIZ_ABORT;
   }
-  drainPipe(fileno(worker.stream), collected);
-  fclose(worker.stream);
-  worker.stream = nullptr;
   parseServerReply(collected, s.replyValues, s.replyMessage);
   if (status != 0) {
     showSubmitError(s.replyMessage);

@@ -24,6 +24,7 @@ struct EditingForm {
   int pendingCursor = 0;
 };
 
+// Plain newt calls; none of these can fail.
 // The key filters keep a pointer to editing, which must therefore stay where
 // it is while the form exists.
 newtComponent addLineEntry(EditingForm& editing, const std::string& value, int width);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "run/text.h"
+
 namespace cvreport {
 namespace {
 
@@ -72,14 +74,7 @@ TextModel makeTextModel(const std::string& text, size_t visible, bool utf8) {
   TextModel m;
   m.visible = visible;
   m.utf8 = utf8;
-  m.lines.clear();
-  size_t start = 0;
-  for (;;) {
-    size_t end = text.find('\n', start);
-    m.lines.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
+  m.lines = splitAt(text, '\n');
   m.row = m.lines.size() - 1;
   m.col = m.lines[m.row].size();
   scrollToCursor(m);

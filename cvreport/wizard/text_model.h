@@ -21,6 +21,7 @@ struct TextModel {
   bool utf8 = false;
 };
 
+// Plain computations on the model; none of them can fail.
 // The text split at "\n", with the cursor at its end.
 TextModel makeTextModel(const std::string& text, size_t visible, bool utf8);
 std::string joinText(const TextModel& model);

@@ -1,8 +1,5 @@
 #include "wizard/texts.h"
 
-#include <stdio.h>
-#include <stdlib.h>
-
 namespace cvreport {
 
 const char kWelcomeTitle[] = "Welcome to Corvanta Problem Report wizard!";
@@ -48,37 +45,5 @@ std::string resultText(const std::map<std::string, std::string>& replyValues,
            "via email.\n\n";
   return text + idText;
 }
-
-bool parseCollectorProgress(const std::string& line, int& percent) {
-  int value = 0;
-  if (sscanf(line.c_str(), "Progress: %d", &value) != 1) return false;
-  percent = value;
-  return true;
-}
-
-bool lastUploadPercent(const std::string& collected, size_t& scanPos, int& percent) {
-  static const std::string kKey = "PROGRESS=";
-  bool found = false;
-  for (;;) {
-    size_t at = collected.find(kKey, scanPos);
-    if (at == std::string::npos) break;
-    size_t end = collected.find('\n', at);
-    if (end == std::string::npos) break;
-    // Only a key at the start of a line is a progress line.
-    if (at == 0 || collected[at - 1] == '\n') {
-      std::string number = collected.substr(at + kKey.size(), end - at - kKey.size());
-      char* rest = nullptr;
-      long value = strtol(number.c_str(), &rest, 10);
-      if (!number.empty() && *rest == '\0') {
-        percent = static_cast<int>(value < 0 ? 0 : value > 100 ? 100 : value);
-        found = true;
-      }
-    }
-    scanPos = end + 1;
-  }
-  return found;
-}
-
-int scalePercent(int percent) { return percent < 0 ? 0 : percent > 100 ? 100 : percent; }
 
 }  // namespace cvreport

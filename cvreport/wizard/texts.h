@@ -1,5 +1,5 @@
-// The wizard's longer texts and the parsing of its children's progress
-// lines, kept apart from the screen so that they can be checked alone.
+// The wizard's longer texts, kept apart from the screen so that they can be
+// checked alone.
 #pragma once
 
 #include <map>
@@ -15,19 +15,12 @@ extern const char kWelcomeText[];
 extern const char kContactIntro[];
 extern const char kCollectText[];
 
+// The texts as shown; none of these can fail.
 std::string submitPageText(const std::string& archivePath);
 std::string submitErrorText(const std::string& detail, const std::string& hint);
 // The result page's text; idText gets the part about the problem ID, empty
 // when the reply named none.
 std::string resultText(const std::map<std::string, std::string>& replyValues,
                        std::string& idText);
-
-// A collector line "Progress: N"; false for any other line.
-bool parseCollectorProgress(const std::string& line, int& percent);
-// The number of the last complete "PROGRESS=" line of the worker's output
-// after scanPos; scanPos moves past the lines read. False when none.
-bool lastUploadPercent(const std::string& collected, size_t& scanPos, int& percent);
-// What a scale can show of a percentage.
-int scalePercent(int percent);
 
 }  // namespace cvreport

@@ -1,6 +1,5 @@
 #include "wizard/wizard.h"
 
-#include <fcntl.h>
 #include <locale.h>
 #include <newt.h>
 #include <stdio.h>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "run/log.h"
+#include "run/session.h"
 #include "run/version.h"
 #include "run/workspace.h"
 #include "wizard/dialogs.h"
@@ -20,21 +20,11 @@ namespace {
 
 constexpr size_t kLastPage = 4;
 
-// The version reader explains a bad release file on stdout, which here
-// would land under the screen; the banner just goes without the version.
+// A bad release file is no reason to stop here (the upload worker reports
+// it); the banner just goes without the version.
 std::string bannerText() {
-  fflush(stdout);
-  int saved = dup(STDOUT_FILENO);
-  int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (saved >= 0 && devNull >= 0) dup2(devNull, STDOUT_FILENO);
   std::string version;
-  int result = readProductVersion(version);
-  fflush(stdout);
-  if (saved >= 0) {
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-  }
-  if (devNull >= 0) close(devNull);
+  int result = readProductVersion(version, nullptr);
   if (result != 0) return "Corvanta Problem Report";
   return "Corvanta " + version + " Problem Report";
 }
@@ -102,14 +92,18 @@ int initWizard(WizardPages& pages) {
 
 void runWizard(WizardPages& pages) {
   std::string message;
-  int started = startReportRun(message);
-  if (started != 0) {
+  RunStart started = startReportRun(reportSession, &message);
+  if (started != RunStart::kReady) {
     if (!message.empty()) showStartError(message);
-    if (started > 0) cleanupReportRunInWizard();
+    if (started == RunStart::kFailedWithWorkDir) cleanupReportRunInWizard();
     return;
   }
   if (runPages(pages)) logMessage("Session has been canceled");
   cleanupReportRunInWizard();
+}
+
+void printExitMessage() {
+  if (!reportSession.exitMessage.empty()) printf("\n%s\n", reportSession.exitMessage.c_str());
 }
 
 void closeWizard(WizardPages& pages) {

@@ -1,4 +1,6 @@
-// The collector as the collection page starts and stops it.
+// The collector as the front ends start and stop it.
+#include "submit/collector.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "submit/child.h"
-#include "wizard/pipe_reader.h"
+#include "submit/pipe_reader.h"
 
 namespace cvreport {
 namespace {
@@ -98,6 +99,27 @@ TEST(CollectorGroup, NoGroupIsKilledWithoutAChild) {
     child.pid = pid;
     EXPECT_EQ(killChildGroup(child), -1) << pid;
   }
+}
+
+TEST(StartCollector, MissingProgramExitsWith255AndArgumentsPassThrough) {
+  char path[] = "/nonexistent/collector";
+  char* argv[] = {path, nullptr};
+  ChildProcess missing;
+  ASSERT_EQ(startCollector(missing, path, argv, false), 0);
+  int status = 0;
+  EXPECT_EQ(closeAndReap(missing, &status), 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 255);
+
+  char sh[] = "/bin/sh", dashC[] = "-c", script[] = "echo \"$0|$1\"", a[] = "-d", b[] = "dir";
+  char* args[] = {sh, dashC, script, a, b, nullptr};
+  ChildProcess echo;
+  ASSERT_EQ(startCollector(echo, sh, args, false), 0);
+  char line[256] = {};
+  ASSERT_NE(fgets(line, sizeof line, echo.stream), nullptr);
+  EXPECT_STREQ(line, "-d|dir\n");
+  EXPECT_EQ(closeAndReap(echo, &status), 0);
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

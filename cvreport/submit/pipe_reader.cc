@@ -1,6 +1,7 @@
-#include "wizard/pipe_reader.h"
+#include "submit/pipe_reader.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace cvreport {
@@ -20,7 +21,7 @@ PipeState drainPipe(int fd, std::string& collected) {
 }
 
 PipeState readPipeLines(int fd, std::string& pending, std::vector<std::string>& lines,
-                        size_t maxLine) {
+                        size_t maxLine, LineEnds ends) {
   PipeState state = drainPipe(fd, pending);
   size_t start = 0;
   for (;;) {
@@ -32,7 +33,7 @@ PipeState readPipeLines(int fd, std::string& pending, std::vector<std::string>& 
       continue;
     }
     if (end == std::string::npos) break;
-    lines.push_back(pending.substr(start, length));
+    lines.push_back(pending.substr(start, ends == LineEnds::kKeep ? length + 1 : length));
     start = end + 1;
   }
   pending.erase(0, start);
@@ -41,6 +42,11 @@ PipeState readPipeLines(int fd, std::string& pending, std::vector<std::string>& 
     pending.clear();
   }
   return state;
+}
+
+void waitForPipe(int fd, int millis) {
+  struct pollfd waitFor = {fd, POLLIN, 0};
+  poll(&waitFor, 1, millis);
 }
 
 }  // namespace cvreport

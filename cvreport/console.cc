@@ -1,4 +1,4 @@
-#include "run/console.h"
+#include "console.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -11,7 +11,10 @@
 #include "run/session.h"
 #include "run/workspace.h"
 #include "submit/child.h"
+#include "submit/collector.h"
+#include "submit/contact_file.h"
 #include "submit/layout.h"
+#include "submit/pipe_reader.h"
 #include "submit/reply.h"
 #include "submit/upload.h"
 
@@ -19,6 +22,7 @@ namespace cvreport {
 namespace {
 
 constexpr int kConsoleWrapWidth = 74;
+constexpr size_t kMaxCollectorLine = 4095;
 
 std::string startFailureText(const ChildProcess& child) {
   if (child.message.empty()) return "Fatal error";
@@ -27,39 +31,26 @@ std::string startFailureText(const ChildProcess& child) {
   return text;
 }
 
-int writeContactFile() {
-  const ContactInfo& c = reportSession.contact;
-  FILE* out = fopen((reportSession.filesDir + "/description").c_str(), "we");
-  if (!out) return -1;
-  fprintf(out, "Full name: %s\n", c.fullName.c_str());
-  fprintf(out, "Company:   %s\n", c.company.c_str());
-  fprintf(out, "E-mail:    %s\n", c.email.c_str());
-  fprintf(out, "Subject:   %s\n", c.subject.c_str());
-  fprintf(out, "Issue: %s\n", c.description.c_str());
-  return fclose(out) == 0 ? 0 : -1;
-}
-
 // Echoes the collector's output as it comes (or drops it with -q) and
 // returns its wait status; 0 also when its stream could not be closed.
-int followCollector(ChildProcess& collector) {
-  char line[4096];
-  while (fgets(line, sizeof line, collector.stream)) {
-    if (reportSession.quiet) continue;
-    fputs(line, stdout);
-    fflush(stdout);
+int followCollector(ChildProcess& collector, bool quiet) {
+  int fd = fileno(collector.stream);
+  std::string pending;
+  for (;;) {
+    std::vector<std::string> lines;
+    PipeState state =
+        readPipeLines(fd, pending, lines, kMaxCollectorLine, LineEnds::kKeep);
+    for (const std::string& line : lines) {
+      if (quiet) continue;
+      fwrite(line.data(), 1, line.size(), stdout);
+      fflush(stdout);
+    }
+    if (state != PipeState::kOpen) break;
+    waitForPipe(fd, -1);
   }
   int status = 0;
   closeAndReap(collector, &status);
   return status;
-}
-
-std::vector<char*> collectorArguments(ReportSession& s) {
-  static char debugFlag[] = "-d";
-  std::vector<char*> argv{&s.collectorPath[0]};
-  if (s.progress) argv.push_back(debugFlag);
-  argv.push_back(&s.filesDir[0]);
-  argv.push_back(nullptr);
-  return argv;
 }
 
 void printProblemId() {
@@ -83,38 +74,50 @@ void printProblemId() {
 
 }  // namespace
 
+void reportError(const std::string& message) {
+  logMessage("Error: %s", message.c_str());
+  fprintf(stderr, "%s\n", message.c_str());
+}
+
+void reportFatal(const std::string& text) {
+  // Written whole: a service's free text may be longer than any buffer.
+  fprintf(stderr, "%s\n%s\n", text.c_str(), manualSendHint(reportSession.archivePath).c_str());
+  reportSession.keepWorkDir = true;
+  cleanupReportRun(reportSession);
+}
+
 int runConsoleReport() {
   ReportSession& s = reportSession;
   std::string message;
-  int started = startReportRun(message);
-  if (started != 0) {
+  RunStart started = startReportRun(s, &message);
+  if (started != RunStart::kReady) {
     reportError(message);
-    if (started > 0) cleanupReportRun();
+    if (started == RunStart::kFailedWithWorkDir) cleanupReportRun(s);
     return 1;
   }
 
-  if (writeContactFile() != 0) {
-    reportError("Can't write the contact data!");
-    cleanupReportRun();
+  if (writeContactFile(s.filesDir, s.contact, kConsoleContactLabels) != 0) {
+    reportError(kContactWriteFailedText);
+    cleanupReportRun(s);
     return 2;
   }
 
   ChildProcess collector;
-  std::vector<char*> argv = collectorArguments(s);
-  if (startCollector(collector, s.collectorPath.c_str(), argv.data(), false) != 0) {
+  if (launchCollector(collector, collectorArguments(s.collectorPath, s.progress, s.filesDir),
+                      false) != 0) {
     fprintf(stderr, "%s\n", startFailureText(collector).c_str());
-    cleanupReportRun();
+    cleanupReportRun(s);
     return 3;
   }
-  if (followCollector(collector) != 0) {
-    logMessage("A fatal error occured while collecting the information");
-    fputs("A fatal error occured while collecting the information\n", stderr);
-    cleanupReportRun();
+  if (followCollector(collector, s.quiet) != 0) {
+    logMessage("%s", kCollectFailedText);
+    fprintf(stderr, "%s\n", kCollectFailedText);
+    cleanupReportRun(s);
     return 4;
   }
 
   ChildProcess worker;
-  if (submitReport(worker) != 0) {
+  if (submitReport(worker, s.archivePath, s.contact, s.config) != 0) {
     reportFatal(startFailureText(worker));
     return 5;
   }
@@ -125,15 +128,13 @@ int runConsoleReport() {
     reportFatal(std::string("Fatal error: ") + strerror(waitErrno));
     return 6;
   }
-  fclose(worker.stream);
-  worker.stream = nullptr;
   parseServerReply(collected, s.replyValues, s.replyMessage);
   if (workerStatus != 0) {
     reportFatal(s.replyMessage);
     return 7;
   }
   printProblemId();
-  cleanupReportRun();
+  cleanupReportRun(s);
   return 0;
 }
 

@@ -1,4 +1,4 @@
-#include "wizard/pipe_reader.h"
+#include "submit/pipe_reader.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -50,6 +50,18 @@ TEST_F(NonBlockingPipe, OverlongLinesAreCut) {
   write(std::string(10, 'x') + "\nab\n");
   EXPECT_EQ(readPipeLines(fds_[0], pending, lines, 4), PipeState::kOpen);
   EXPECT_EQ(lines, (std::vector<std::string>{"xxxx", "xxxx", "xx", "ab"}));
+}
+
+TEST_F(NonBlockingPipe, KeptLineEndsGiveBackTheBytesAsWritten) {
+  // The console echoes the collector's lines: cut pieces and a last line
+  // without newline must come back exactly as written.
+  const std::string text = "one\n" + std::string(9, 'x') + "\n\nlast";
+  std::string pending;
+  std::vector<std::string> lines;
+  write(text);
+  closeWriter();
+  EXPECT_EQ(readPipeLines(fds_[0], pending, lines, 4, LineEnds::kKeep), PipeState::kEnded);
+  EXPECT_EQ(lines, (std::vector<std::string>{"one\n", "xxxx", "xxxx", "x\n", "\n", "last"}));
 }
 
 TEST_F(NonBlockingPipe, DrainTakesEverythingWithoutWaiting) {
