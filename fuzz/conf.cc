@@ -8,11 +8,6 @@
 #include "core/capture.h"
 #include "harness.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::quietXml();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::MemFile file;
   std::string text(reinterpret_cast<const char*>(data), size);

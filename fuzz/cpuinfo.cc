@@ -5,11 +5,6 @@
 #include "harness.h"
 #include "node/hardware.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::quietXml();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::MemFile cpuinfo;
   static fuzz::MemFile zoneinfo;

@@ -44,11 +44,6 @@ void checkInspect(const std::string& command) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::quietXml();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> parts = fuzz::splitParts(data, size, 4);
   fuzz::Document document;

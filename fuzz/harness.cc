@@ -112,6 +112,17 @@ std::vector<std::string> splitParts(const uint8_t* data, size_t size, size_t cou
 
 void quietXml() { xmlSetStructuredErrorFunc(nullptr, ignoreError); }
 
+void writeFromToolOutput(const uint8_t* data, size_t size,
+                         const std::function<void(xmlTextWriterPtr)>& write) {
+  std::string output(reinterpret_cast<const char*>(data), size);
+  Document document;
+  {
+    ToolScope tool([&](const std::string&) { return output; });
+    write(document.writer());
+  }
+  document.finish();
+}
+
 Document::Document() : buffer_(xmlBufferCreate()), writer_(xmlNewTextWriterMemory(buffer_, 0)) {
   if (!writer_ || xmlTextWriterStartDocument(writer_, nullptr, "UTF-8", nullptr) < 0 ||
       xmlTextWriterStartElement(writer_, X(kRoot)) < 0) {
@@ -185,4 +196,11 @@ extern "C" void __wrap__exit(int status) {
   char text[64];
   snprintf(text, sizeof text, "status %d", status);
   fuzz::fail("the code under test ended the process", text);
+}
+
+// Every target runs with libxml2's error printing quieted; libFuzzer calls
+// this once, before the first input.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::quietXml();
+  return 0;
 }

@@ -76,4 +76,10 @@ class Document {
 // reader reports every malformed input on stderr otherwise).
 void quietXml();
 
+// Writes with `write` into a fresh Document while every command the code
+// under test runs prints the fuzzer's bytes, then finishes the document,
+// which must come out well-formed.
+void writeFromToolOutput(const uint8_t* data, size_t size,
+                         const std::function<void(xmlTextWriterPtr)>& write);
+
 }  // namespace fuzz

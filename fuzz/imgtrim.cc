@@ -4,11 +4,6 @@
 #include "harness.h"
 #include "node/imgtrim.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::quietXml();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::MemFile log;
   std::string text(reinterpret_cast<const char*>(data), size);
