@@ -5,15 +5,7 @@
 # administrator's file), the manuals, the completion and the translation
 # template. The sample holds every key the program reads. Installs only into
 # scratch directories (DESTDIR), so it needs no root.
-set -euo pipefail
-SRC=${CV_SOURCE_DIR:-$(cd "$(dirname "$0")/../../.." && pwd)}
-BUILD=${CV_BUILD_DIR:-$SRC/build}
-WORK=$(mktemp -d /var/tmp/cvship.XXXXXX)
-trap 'rm -rf --one-file-system -- "$WORK"' EXIT
-fail() {
-  echo "FAIL [install_tree]: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/../../ship_common.sh"
 [ -f "$BUILD/cmake_install.cmake" ] || { echo "SKIP: no build tree at $BUILD"; exit 77; }
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$BUILD/CMakeCache.txt"; }
 has_cvsysinfo=0

@@ -4,15 +4,7 @@
 # statuses, every configuration key the program reads, every log record it
 # writes, and the manual-send sentence with this build's address. Reads the
 # pages the build made (man/*.in with the build settings filled in).
-set -euo pipefail
-SRC=${CV_SOURCE_DIR:-$(cd "$(dirname "$0")/../../.." && pwd)}
-BUILD=${CV_BUILD_DIR:-$SRC/build}
-WORK=$(mktemp -d /var/tmp/cvship.XXXXXX)
-trap 'rm -rf -- "$WORK"' EXIT
-fail() {
-  echo "FAIL [manuals]: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/../../ship_common.sh"
 command -v man >/dev/null || { echo "SKIP: man is not installed"; exit 77; }
 [ -x "$BUILD/bin/cvreport" ] || { echo "SKIP: cvreport is not built"; exit 77; }
 MAN=$BUILD/man

@@ -6,15 +6,7 @@
 # own, so a label the extraction misses (a new helper, a file outside its
 # list, a label passed in a variable) fails, and so does a template left
 # behind by the sources. The program binds no catalogue of its own.
-set -euo pipefail
-SRC=${CV_SOURCE_DIR:-$(cd "$(dirname "$0")/../../.." && pwd)}
-BUILD=${CV_BUILD_DIR:-$SRC/build}
-WORK=$(mktemp -d /var/tmp/cvship.XXXXXX)
-trap 'rm -rf -- "$WORK"' EXIT
-fail() {
-  echo "FAIL [pot]: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/../../ship_common.sh"
 POT=$BUILD/po/cvreport.pot
 [ -x "$BUILD/bin/cvreport" ] || { echo "SKIP: cvreport is not built"; exit 77; }
 [ -f "$POT" ] || fail "the build made no po/cvreport.pot"

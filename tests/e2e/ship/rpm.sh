@@ -5,15 +5,7 @@
 # layout of `cmake --install`, marks the configuration %config(noreplace)
 # and carries the version of the project. Builds only below a scratch
 # _topdir, with no package database of the host touched; needs no root.
-set -euo pipefail
-SRC=${CV_SOURCE_DIR:-$(cd "$(dirname "$0")/../../.." && pwd)}
-BUILD=${CV_BUILD_DIR:-$SRC/build}
-WORK=$(mktemp -d /var/tmp/cvship.XXXXXX)
-trap 'chmod -R u+w "$WORK" 2>/dev/null; rm -rf --one-file-system -- "$WORK"' EXIT
-fail() {
-  echo "FAIL [rpm]: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/../../ship_common.sh"
 command -v rpmbuild >/dev/null || { echo "SKIP: rpmbuild is not installed"; exit 77; }
 SPEC=$SRC/packaging/rpm/cvreport.spec
 version=$(sed -n 's/^Version: *//p' "$SPEC")
