@@ -6,6 +6,7 @@
 command -v tmux >/dev/null || cv_skip "tmux is not installed"
 
 CV_TMUX_SOCKET=$WORK/tmux.sock
+_cv_tmux_starts=0
 CV_SCREEN=$WORK/screen        # the last captured screen
 CV_TUI_STATUS=$WORK/tui-status # cvreport's exit status, once it has ended
 CV_TUI_COLS=80
@@ -15,7 +16,6 @@ CV_TUI_LANG=C.UTF-8
 
 tui_tmux() { tmux -u -S "$CV_TMUX_SOCKET" "$@"; }
 
-cv_on_exit "tmux -S '$CV_TMUX_SOCKET' kill-server"
 
 # Starts cvreport with the given arguments in a fresh session. The pane stays
 # after cvreport has ended, so the restored terminal can still be read, and
@@ -26,6 +26,12 @@ TUI_ENV=()
 CV_TTY_OUTPUT=$WORK/tty-output
 tui_start() {
   tui_tmux kill-server 2>/dev/null || true
+  # A fresh socket each time: a client that finds the old server's socket
+  # while that server is still going away fails with "server exited
+  # unexpectedly".
+  _cv_tmux_starts=$((_cv_tmux_starts + 1))
+  CV_TMUX_SOCKET=$WORK/tmux.$_cv_tmux_starts.sock
+  cv_on_exit "tmux -S '$CV_TMUX_SOCKET' kill-server"
   rm -f "$CV_TUI_STATUS" "$CV_SCREEN" "$CV_TTY_OUTPUT" "$WORK/tui-go"
   local script=$WORK/tui-run.sh arg i
   {
