@@ -65,7 +65,9 @@ expect_eq "$(ls -A "$WORK/elsewhere")" "" "directory behind a linked FILES_DIR"
 # command, which `timeout` keeps in a process group of its own, and ends
 # with 128 + the signal's number within 5 seconds, leaving no archive.
 cv_overlay /usr/sbin
-printf '#!/bin/bash\nexec -a cv-slow-marker sleep 600\n' >/usr/sbin/dmesg
+# The marker names this run alone: other cases may run at the same time.
+MARKER=cv-slow-$(basename "$CV_SANDBOX")
+printf '#!/bin/bash\nexec -a %s sleep 600\n' "$MARKER" >/usr/sbin/dmesg
 chmod 0755 /usr/sbin/dmesg
 for sig in INT:2 TERM:15 HUP:1; do
   # A shell leaves SIGINT ignored for the commands it starts in the
@@ -74,10 +76,10 @@ for sig in INT:2 TERM:15 HUP:1; do
     "$COLLECTOR" "$FILES" >"$OUT" 2>"$ERR" </dev/null &
   pid=$!
   for ((i = 0; i < 100; i++)); do
-    pgrep -f cv-slow-marker >/dev/null && break
+    pgrep -f "$MARKER" >/dev/null && break
     sleep 0.1
   done
-  pgrep -f cv-slow-marker >/dev/null || cv_fail "the slow command did not start"
+  pgrep -f "$MARKER" >/dev/null || cv_fail "the slow command did not start"
   kill -"${sig%:*}" "$pid"
   start=$SECONDS
   set +e
@@ -86,8 +88,8 @@ for sig in INT:2 TERM:15 HUP:1; do
   set -e
   expect_status $((128 + ${sig#*:}))
   [ $((SECONDS - start)) -le 5 ] || cv_fail "SIG${sig%:*}: the collector took $((SECONDS - start)) s to stop"
-  left=$(pgrep -f cv-slow-marker || true)
-  [ -z "$left" ] || { pkill -KILL -f cv-slow-marker; cv_fail "SIG${sig%:*}: commands left running: $left"; }
+  left=$(pgrep -f "$MARKER" || true)
+  [ -z "$left" ] || { pkill -KILL -f "$MARKER"; cv_fail "SIG${sig%:*}: commands left running: $left"; }
   expect_contains "$ERR" "interrupted by SIG${sig%:*}"
   [ ! -e "$WORKDIR/cvreport.tgz" ] || cv_fail "SIG${sig%:*}: an archive was left"
 done
