@@ -1,12 +1,14 @@
 #include "console.h"
 
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
+#include "run/interrupt.h"
 #include "run/log.h"
 #include "run/session.h"
 #include "run/workspace.h"
@@ -33,10 +35,16 @@ std::string startFailureText(const ChildProcess& child) {
 
 // Echoes the collector's output as it comes (or drops it with -q) and
 // returns its wait status; 0 also when its stream could not be closed.
+// Once the run is interrupted, the collector (which got the signal too) has
+// its grace time to stop its commands and is then stopped for good.
 int followCollector(ChildProcess& collector, bool quiet) {
   int fd = fileno(collector.stream);
   std::string pending;
   for (;;) {
+    if (pendingInterrupt()) {
+      stopChild(collector, false, kStopGraceMillis);
+      return -1;
+    }
     std::vector<std::string> lines;
     PipeState state =
         readPipeLines(fd, pending, lines, kMaxCollectorLine, LineEnds::kKeep);
@@ -51,6 +59,23 @@ int followCollector(ChildProcess& collector, bool quiet) {
   int status = 0;
   closeAndReap(collector, &status);
   return status;
+}
+
+// An interrupted run says so once, on the terminal and in the log, and ends
+// with the conventional status; an archive that was being sent is kept.
+int reportInterrupted(ReportSession& s, bool keepArchive) {
+  int signalNumber = pendingInterrupt();
+  std::string text = interruptedText(signalNumber);
+  logMessage("%s", text.c_str());
+  if (keepArchive) {
+    fprintf(stderr, "%s\n%s\n", text.c_str(), manualSendHint(s.archivePath).c_str());
+    s.keepWorkDir = true;
+  } else {
+    fprintf(stderr, "%s\n", text.c_str());
+  }
+  stopWatchingInterrupts();
+  cleanupReportRun(s);
+  return 128 + signalNumber;
 }
 
 void printProblemId() {
@@ -70,6 +95,39 @@ void printProblemId() {
   std::string out;
   layoutText(out, text, kConsoleWrapWidth);
   fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// Runs the upload worker and shows its outcome; the console's status. A
+// report the service has accepted is shown even when a signal came late; a
+// signal before that stops the worker, so that no report is filed that the
+// user would not see.
+int uploadAndWait(ReportSession& s) {
+  ChildProcess worker;
+  if (submitReport(worker, s.archivePath, s.contact, s.config) != 0) {
+    reportFatal(startFailureText(worker));
+    return 5;
+  }
+  setInterruptTarget(worker.pid);
+  if (pendingInterrupt()) kill(worker.pid, SIGTERM);
+  int workerStatus = 0;
+  std::string collected;
+  int followed = followUploadProgress(worker, &workerStatus, worker.stream, collected);
+  setInterruptTarget(0);
+  if (followed <= 0) {
+    int waitErrno = errno;
+    if (pendingInterrupt()) return reportInterrupted(s, true);
+    reportFatal(std::string("Fatal error: ") + strerror(waitErrno));
+    return 6;
+  }
+  parseServerReply(collected, s.replyValues, s.replyMessage);
+  if (workerStatus != 0) {
+    if (pendingInterrupt()) return reportInterrupted(s, true);
+    reportFatal(s.replyMessage);
+    return 7;
+  }
+  printProblemId();
+  cleanupReportRun(s);
+  return 0;
 }
 
 }  // namespace
@@ -102,40 +160,31 @@ int runConsoleReport() {
     return 2;
   }
 
+  // From here on a report's children run: Ctrl-C, SIGTERM and SIGHUP stop
+  // them and end the run cleanly instead of leaving them behind.
+  watchInterrupts();
   ChildProcess collector;
   if (launchCollector(collector, collectorArguments(s.collectorPath, s.progress, s.filesDir),
                       false) != 0) {
+    stopWatchingInterrupts();
     fprintf(stderr, "%s\n", startFailureText(collector).c_str());
     cleanupReportRun(s);
     return 3;
   }
-  if (followCollector(collector, s.quiet) != 0) {
+  setInterruptTarget(collector.pid);
+  int collected = followCollector(collector, s.quiet);
+  setInterruptTarget(0);
+  if (pendingInterrupt()) return reportInterrupted(s, false);
+  if (collected != 0) {
+    stopWatchingInterrupts();
     logMessage("%s", kCollectFailedText);
     fprintf(stderr, "%s\n", kCollectFailedText);
     cleanupReportRun(s);
     return 4;
   }
-
-  ChildProcess worker;
-  if (submitReport(worker, s.archivePath, s.contact, s.config) != 0) {
-    reportFatal(startFailureText(worker));
-    return 5;
-  }
-  int workerStatus = 0;
-  std::string collected;
-  if (followUploadProgress(worker, &workerStatus, worker.stream, collected) <= 0) {
-    int waitErrno = errno;
-    reportFatal(std::string("Fatal error: ") + strerror(waitErrno));
-    return 6;
-  }
-  parseServerReply(collected, s.replyValues, s.replyMessage);
-  if (workerStatus != 0) {
-    reportFatal(s.replyMessage);
-    return 7;
-  }
-  printProblemId();
-  cleanupReportRun(s);
-  return 0;
+  int status = uploadAndWait(s);
+  stopWatchingInterrupts();
+  return status;
 }
 
 }  // namespace cvreport

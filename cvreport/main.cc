@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "console.h"
+#include "run/interrupt.h"
 #include "run/log.h"
 #include "run/options.h"
 #include "run/session.h"
@@ -34,7 +35,8 @@ int runWizardMode() {
   if (initWizard(pages) != 0) return 1;
   runWizard(pages);
   closeWizard(pages);
-  return 0;
+  int signalNumber = pendingInterrupt();
+  return signalNumber ? 128 + signalNumber : 0;
 }
 
 }  // namespace

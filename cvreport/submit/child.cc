@@ -4,11 +4,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <utility>
 
+#include "run/interrupt.h"
 #include "run/log.h"
 #include "run/unique_handles.h"
 #include "submit/pipe_reader.h"
@@ -21,8 +24,14 @@ constexpr int kPollMillis = 100;
 
 // In the child: settles its copies of the pipe's ends here, so that the
 // owners in forkWithPipe have nothing left to do when it returns.
-int setupChildSide(UniqueFd& readEnd, UniqueFd& writeEnd) {
+int setupChildSide(UniqueFd& readEnd, UniqueFd& writeEnd, int parentPid) {
   readEnd.reset();
+  resetInterruptHandling();
+  // A child whose cvreport is gone has no one to report to: the upload
+  // would file a report nobody sees, the collector fill a directory nobody
+  // removes. The collector stops the commands it started on SIGTERM.
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parentPid) exitChild(1);
   if (redirectToLog(STDERR_FILENO) != 0) redirectToDevNull(STDERR_FILENO, O_WRONLY);
   if (dup2(writeEnd.get(), STDOUT_FILENO) != STDOUT_FILENO) {
     writeEnd.release();
@@ -94,7 +103,7 @@ int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
   int pid = fork();
   int forkErrno = errno;
   child.pid = pid;
-  if (pid == 0) return setupChildSide(readEnd, writeEnd);
+  if (pid == 0) return setupChildSide(readEnd, writeEnd, child.parentPid);
 
   writeEnd.reset();
   if (pid < 0) {
@@ -149,6 +158,32 @@ int killChild(ChildProcess& child) {
 int killChildGroup(ChildProcess& child) {
   if (child.pid <= 0) return -1;
   return kill(-child.pid, SIGKILL);
+}
+
+void stopChild(ChildProcess& child, bool group, int graceMillis) {
+  if (child.pid <= 0 || child.reaped) return;
+  kill(group ? -child.pid : child.pid, SIGTERM);
+  int fd = child.stream ? fileno(child.stream) : -1;
+  if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  std::string dropped;
+  int status = 0;
+  for (int waited = 0; waited < graceMillis; waited += kPollMillis) {
+    if (pollChildExit(child, &status) != ChildState::kRunning) break;
+    if (fd >= 0) {
+      drainPipe(fd, dropped);
+      dropped.clear();
+    }
+    struct timespec pause = {0, kPollMillis * 1000000L};
+    nanosleep(&pause, nullptr);
+  }
+  if (!child.reaped) {
+    if (group) {
+      killChildGroup(child);
+    } else {
+      killChild(child);
+    }
+  }
+  closeAndReap(child, nullptr);
 }
 
 ChildState waitForWorker(ChildProcess& worker, int* status, std::string& collected,

@@ -45,6 +45,14 @@ int closeAndReap(ChildProcess& child, int* status);
 int killChild(ChildProcess& child);
 // SIGKILL to the child's process group; -1 when pid is not positive.
 int killChildGroup(ChildProcess& child);
+// How long a stopped child gets to end by itself: the collector stops every
+// command it started in that time.
+inline constexpr int kStopGraceMillis = 5000;
+// Stops a child that must not go on: SIGTERM (to its process group when
+// group is set), up to graceMillis for it to end, then SIGKILL; its output
+// meanwhile is read and dropped so that it never blocks on the pipe. The
+// child is reaped. Silent.
+void stopChild(ChildProcess& child, bool group, int graceMillis);
 
 // Called with all of the output so far and the position up to which it has
 // been looked at, whenever more has arrived.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "run/interrupt.h"
 #include "run/log.h"
 #include "run/session.h"
 #include "submit/child.h"
@@ -25,10 +26,13 @@ constexpr int kTicksPerCheck = 4;
 constexpr size_t kMaxLine = 4095;
 
 // A collector left behind by "Cancel" would go on writing into the files
-// directory, next to the one the page starts when it is shown again.
+// directory, next to the one the page starts when it is shown again. It
+// gets the time to stop the commands it started, which sit in process
+// groups of their own where a signal to its group does not reach them.
 void stopCollector(ChildProcess& child) {
-  killChildGroup(child);
-  closeAndReap(child, nullptr);
+  setInterruptTarget(0);
+  stopChild(child, true, kStopGraceMillis);
+  stopWatchingInterrupts();
 }
 
 // True once the collector's output has ended.
@@ -79,6 +83,11 @@ WizResult DlgWizStep3::collect() {
     showFatalError(child.message);
     return WIZ_ABORT;
   }
+  // SIGTERM, SIGHUP or Ctrl-C while it runs stops the collector and ends
+  // the wizard (runWizard says why); the collector leads its own group, so
+  // the signal is passed on to that group.
+  watchInterrupts();
+  setInterruptTarget(-child.pid);
   newtFormSetTimer(form, kTimerMillis);
   int tick = -1;
   bool outputEnded = false;
@@ -87,6 +96,10 @@ WizResult DlgWizStep3::collect() {
   for (;;) {
     newtExitStruct exit;
     newtFormRun(form, &exit);
+    if (pendingInterrupt()) {
+      stopCollector(child);
+      return WIZ_ABORT;
+    }
     if (exit.reason == newtExitStruct::NEWT_EXIT_COMPONENT ||
         exit.reason == newtExitStruct::NEWT_EXIT_ERROR) {
       if (!reaped) stopCollector(child);
@@ -100,7 +113,10 @@ WizResult DlgWizStep3::collect() {
     if (outputEnded) {
       progress = 100;
       reaped = true;
-      if (!reapCollector(child)) {
+      bool succeeded = reapCollector(child);
+      setInterruptTarget(0);
+      stopWatchingInterrupts();
+      if (!succeeded) {
         logMessage("%s", kCollectFailedText);
         showMessageBox(tr("Error"), kCollectFailedText, tr("Exit"), nullptr, false);
         return WIZ_ABORT;

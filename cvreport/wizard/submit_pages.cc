@@ -1,8 +1,10 @@
 // The submit page, the "Sending..." window with the upload, and the result.
 #include <newt.h>
+#include <signal.h>
 
 #include <string>
 
+#include "run/interrupt.h"
 #include "run/session.h"
 #include "submit/child.h"
 #include "submit/layout.h"
@@ -55,6 +57,11 @@ WizResult DlgWizStep4Send::send() {
     showSubmitError(worker.message.empty() ? "Fatal error" : worker.message);
     return WIZ_ABORT;
   }
+  // A signal during the upload stops the worker: no report is filed that
+  // the user will not see. The archive is kept (runWizard says so).
+  watchInterrupts();
+  setInterruptTarget(worker.pid);
+  if (pendingInterrupt()) kill(worker.pid, SIGTERM);
   int status = 0;
   std::string collected;
   newtComponent shown = scale;
@@ -65,6 +72,12 @@ WizResult DlgWizStep4Send::send() {
         newtScaleSet(shown, static_cast<unsigned long long>(percent));
         newtRefresh();
       });
+  setInterruptTarget(0);
+  stopWatchingInterrupts();
+  if (pendingInterrupt() && (ended != ChildState::kExited || status != 0)) {
+    s.keepWorkDir = true;
+    return WIZ_ABORT;
+  }
   if (ended != ChildState::kExited) {
     showSubmitError("Fatal error");
     return WIZ_ABORT;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "run/interrupt.h"
 #include "run/log.h"
 #include "run/session.h"
 #include "run/version.h"
@@ -99,6 +100,16 @@ void runWizard(WizardPages& pages) {
     return;
   }
   if (runPages(pages)) logMessage("Session has been canceled");
+  if (int signalNumber = pendingInterrupt()) {
+    // Said after the screen is restored, with the hint when the archive
+    // was about to be sent.
+    std::string text = interruptedText(signalNumber);
+    logMessage("%s", text.c_str());
+    reportSession.exitMessage = text;
+    if (reportSession.keepWorkDir) {
+      reportSession.exitMessage += "\n" + manualSendHint(reportSession.archivePath);
+    }
+  }
   cleanupReportRunInWizard();
 }
 

@@ -1,0 +1,44 @@
+#include "run/interrupt.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace cvreport {
+namespace {
+
+// A signal while watching is recorded, not fatal, and reaches the named
+// child; once no longer watching, the signal's earlier action is back.
+TEST(Interrupts, RecordForwardAndRestore) {
+  signal(SIGHUP, SIG_IGN);
+  watchInterrupts();
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    resetInterruptHandling();
+    pause();
+    _exit(0);
+  }
+  setInterruptTarget(child);
+  usleep(100000);  // the child's reset comes first
+  ASSERT_EQ(raise(SIGTERM), 0);
+  EXPECT_EQ(pendingInterrupt(), SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+
+  // The first signal is the one reported.
+  setInterruptTarget(0);
+  ASSERT_EQ(raise(SIGINT), 0);
+  EXPECT_EQ(pendingInterrupt(), SIGTERM);
+  EXPECT_EQ(interruptedText(pendingInterrupt()), "Report interrupted by SIGTERM: nothing was sent.");
+
+  stopWatchingInterrupts();
+  struct sigaction now;
+  ASSERT_EQ(sigaction(SIGHUP, nullptr, &now), 0);
+  EXPECT_EQ(now.sa_handler, SIG_IGN);
+}
+
+}  // namespace
+}  // namespace cvreport

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Ctrl-C, SIGTERM or SIGHUP end a console report cleanly. During collection:
+# the collector and every command it started stop within the grace time
+# (the slow command sits in a process group of its own under timeout), the
+# work directory goes, one line says nothing was sent, the log says so, and
+# the status is 128 + the signal's number. During the upload: the worker
+# stops before it completes the report, the archive is kept with the hint.
+source "$(dirname "$0")/../../common.sh"
+
+cv_service_start --stall-max 60
+cv_service_config
+
+# A report in a session of its own, so that "Ctrl-C" can go to its whole
+# process group as a terminal sends it.
+REPORT_PID=
+start_report() {
+  setsid "$BIN/cvreport" "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null &
+  REPORT_PID=$!
+  cv_on_exit "kill -KILL -- -$REPORT_PID"
+}
+
+# interrupt SIGNAL TARGET: sends the signal as a terminal (TARGET group) or
+# a supervisor (TARGET pid) would, then waits for the report to end.
+interrupt() {
+  local sig=$1 target=$2 start
+  if [ "$target" = group ]; then kill -"$sig" -- -"$REPORT_PID"; else kill -"$sig" "$REPORT_PID"; fi
+  start=$SECONDS
+  set +e
+  wait "$REPORT_PID"
+  STATUS=$?
+  set -e
+  ELAPSED=$((SECONDS - start))
+  [ "$ELAPSED" -le 7 ] || cv_fail "SIG$sig: the report took ${ELAPSED}s to end"
+  left=$(pgrep -g "$REPORT_PID" || true)
+  [ -z "$left" ] || cv_fail "SIG$sig: processes of the report left: $(ps -o pid=,args= -p "${left//$'\n'/,}")"
+}
+
+wait_for() { # WHAT COMMAND...
+  local what=$1 i
+  shift
+  for ((i = 0; i < 150; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  cv_fail "$what did not happen"
+}
+
+# --- during collection: the shipped collector, busy in a slow command -------
+
+cv_collector
+cv_overlay /usr/sbin
+# The marker names this run alone: other cases may run at the same time.
+MARKER=cv-slow-$(basename "$CV_SANDBOX")
+printf '#!/bin/bash\nexec -a %s sleep 600\n' "$MARKER" >/usr/sbin/dmesg
+chmod 0755 /usr/sbin/dmesg
+for case in INT:2:group TERM:15:pid HUP:1:group; do
+  IFS=: read -r sig number target <<<"$case"
+  start_report
+  wait_for "the slow command" pgrep -f "$MARKER"
+  interrupt "$sig" "$target"
+  expect_status $((128 + number))
+  expect_eq "$(cat "$ERR")" "Report interrupted by SIG$sig: nothing was sent." "SIG$sig: stderr"
+  [ -z "$(pgrep -f "$MARKER")" ] || cv_fail "SIG$sig: the slow command outlived the report"
+  [ -z "$(cv_work_dirs)" ] || cv_fail "SIG$sig: work directory left: $(cv_work_dirs)"
+  expect_contains /var/log/cvreport.log "Report interrupted by SIG$sig: nothing was sent."
+done
+expect_eq "$(cv_requests count)" 0 "requests sent while collecting"
+rm -f /usr/sbin/dmesg
+
+# --- during the upload: a service that stops reading keeps it going ---------
+
+cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
+export CV_OBSERVE=$WORK/observed CV_COLLECTOR_ARCHIVE_BYTES=$((64 * 1024 * 1024))
+cv_service_mode stall
+uploads=0
+for case in INT:2:group TERM:15:pid; do
+  IFS=: read -r sig number target <<<"$case"
+  start_report
+  wait_for "the upload" grep -q "Upload progress" "$OUT"
+  interrupt "$sig" "$target"
+  expect_status $((128 + number))
+  expect_kept_workdir "Report interrupted by SIG$sig: nothing was sent."
+  cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "SIG$sig: the kept archive differs"
+  # The service holds a stalled upload until its client goes (or a minute
+  # passes): a record now means the worker hung up, and it never got a reply.
+  wait_for "the service's record of SIG$sig" test "$(cv_requests count auth=ok)" = "$((++uploads))"
+  expect_eq "$(cv_requests last outcome)" stalled "SIG$sig: the service's record"
+  rm -rf "$KEPT"
+done
+
+cv_pass
