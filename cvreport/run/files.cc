@@ -120,13 +120,22 @@ int checkRootOnly(const std::string& path, std::string* message) {
   if (checkDirectory(parentOf(path), shown, message) != 0) return -1;
   bool isLink = S_ISLNK(linkSt.st_mode);
   if (checkOwnerAndMode(shown, linkSt, isLink, message) != 0) return -1;
-  if (!isLink) return 0;
+  if (!isLink) {
+    if (S_ISREG(linkSt.st_mode)) return 0;
+    *message = shown + " is not a regular file";
+    return -1;
+  }
 
   struct stat st;
   char resolved[PATH_MAX];
   if (stat(path.c_str(), &st) != 0 || !realpath(path.c_str(), resolved)) {
     if (errno == ENOENT) return -2;
     *message = "Can't check " + shown + ": " + strerror(errno);
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    // A device's mode says nothing about who may change what root reads.
+    *message = shown + " is not a regular file";
     return -1;
   }
   std::string target = resolved;

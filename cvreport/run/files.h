@@ -23,7 +23,8 @@ enum class FileRead {
 FileRead readSettingsFile(const char* path, bool followLinks, std::string& text,
                           std::string* message);
 
-// 0 when the file at path (which must exist) can be changed by root only:
+// 0 when the file at path is a regular file (or a link to one) that can be
+// changed by root only:
 // the file, a link there and the link's target are owned by root and not
 // writable by group or others, and so are the directories holding the path
 // and the target, of which none may be a sticky directory shared with

@@ -100,6 +100,10 @@ TEST(RootOnly, RefusesWhatOthersCanChange) {
   ASSERT_EQ(close(::open(inShared.c_str(), O_WRONLY | O_CREAT, 0644)), 0);
   std::string toShared = scratch.path("to-shared");
   ASSERT_EQ(symlink(inShared.c_str(), toShared.c_str()), 0);
+  std::string toZero = scratch.path("to-zero");
+  ASSERT_EQ(symlink("/dev/zero", toZero.c_str()), 0);
+  std::string fifo = scratch.path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   std::string groupDir = scratch.path("group-dir");
   ASSERT_EQ(mkdir(groupDir.c_str(), 0775), 0);
   ASSERT_EQ(chmod(groupDir.c_str(), 0775), 0);
@@ -128,6 +132,8 @@ TEST(RootOnly, RefusesWhatOthersCanChange) {
        inShared + " lies in " + shared +
            ", which others than root can write to (mode 1777): move it to a directory only root "
            "can write to"},
+      {toZero, -1, toZero + " is not a regular file"},
+      {fifo, -1, fifo + " is not a regular file"},
       {inGroupDir, -1,
        groupDir + " is writable by others than root (mode 0775): run chmod go-w " + groupDir},
   };
