@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "run/workspace.h"
+
 namespace cvreport {
 namespace {
 
@@ -20,7 +22,7 @@ class Scratch {
     dir_ = mkdtemp(name);
     chmod(dir_.c_str(), 0755);
   }
-  ~Scratch() { (void)system(("rm -rf '" + dir_ + "'").c_str()); }
+  ~Scratch() { removeDirectoryTree(dir_.c_str()); }
   std::string path(const char* name) const { return dir_ + "/" + name; }
   std::string write(const char* name, const std::string& text, mode_t mode = 0644) const {
     std::string file = path(name);
