@@ -11,6 +11,7 @@
 #include "run/interrupt.h"
 #include "run/log.h"
 #include "run/session.h"
+#include "run/text.h"
 #include "run/workspace.h"
 #include "submit/child.h"
 #include "submit/collector.h"
@@ -81,13 +82,16 @@ int reportInterrupted(ReportSession& s, bool keepArchive) {
 void printProblemId() {
   auto it = reportSession.replyValues.find("REPID");
   if (it == reportSession.replyValues.end()) return;
+  // The ID is the service's text: it reaches the terminal without a
+  // control character that could retitle it or draw a line of its own.
+  std::string id = printableText(it->second, LineBreaks::kSpace);
   if (reportSession.quiet) {
-    printf("ProblemID: %s\n", it->second.c_str());
+    printf("ProblemID: %s\n", id.c_str());
     return;
   }
   std::string text =
       "Your report has been successfully submitted to the Corvanta technical support team.\n"
-      "Your problem report was assigned ID " + it->second +
+      "Your problem report was assigned ID " + id +
       "\nPlease refer to this ID when contacting the Corvanta technical support.\n"
       "\nYou have been sent an email notification about the report with additional "
       "instructions on how you can further communicate with the Corvanta support team via "
@@ -134,12 +138,14 @@ int uploadAndWait(ReportSession& s) {
 
 void reportError(const std::string& message) {
   logMessage("Error: %s", message.c_str());
-  fprintf(stderr, "%s\n", message.c_str());
+  fprintf(stderr, "%s\n", printableText(message, LineBreaks::kKeep).c_str());
 }
 
 void reportFatal(const std::string& text) {
-  // Written whole: a service's free text may be longer than any buffer.
-  fprintf(stderr, "%s\n%s\n", text.c_str(), manualSendHint(reportSession.archivePath).c_str());
+  // Written whole: a service's free text may be longer than any buffer. It
+  // reaches the terminal as printable text only.
+  fprintf(stderr, "%s\n%s\n", printableText(text, LineBreaks::kKeep).c_str(),
+          manualSendHint(reportSession.archivePath).c_str());
   reportSession.keepWorkDir = true;
   cleanupReportRun(reportSession);
 }
@@ -148,6 +154,7 @@ int runConsoleReport() {
   ReportSession& s = reportSession;
   std::string message;
   RunStart started = startReportRun(s, &message);
+  if (!s.logWarning.empty()) fprintf(stderr, "%s\n", s.logWarning.c_str());
   if (started != RunStart::kReady) {
     reportError(message);
     if (started == RunStart::kFailedWithWorkDir) cleanupReportRun(s);

@@ -1,11 +1,14 @@
 // The KEY=value grammar of "/etc/cvreport.conf" and "/etc/sysconfig/cv":
-// the file reader, the line parser and the proxy URL split.
+// the file reader (with a byte-order mark in front as well), the line
+// parser, the proxy URL split and the proxy address check.
+#include <ctype.h>
 #include <stdio.h>
 
 #include <string>
 
 #include "harness.h"
 #include "run/config.h"
+#include "run/files.h"
 
 namespace {
 
@@ -27,10 +30,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::MemFile file;
   std::string text(reinterpret_cast<const char*>(data), size);
 
-  // The whole input as a file, as both programs' loaders read it.
+  // The whole input as a file, as both programs' loaders read it; over the
+  // size cap it is refused whole.
   cvreport::ReportConfig map;
-  if (cvreport::loadKeyValueFile(file.hold(text), map) != 0) fuzz::fail("a readable file was refused");
+  std::string message;
+  int loaded = cvreport::loadKeyValueFile(file.hold(text), map, &message);
+  if (text.size() > cvreport::kMaxSettingsFileBytes) {
+    if (loaded == 0 || message.empty() || !map.empty()) fuzz::fail("a file over the cap was read");
+    return 0;
+  }
+  if (loaded != 0) fuzz::fail("a readable file was refused", message);
   for (const auto& [key, value] : map) checkSetting(key, value);
+
+  // A byte-order mark in front changes nothing, as long as the first line
+  // is read in one piece either way (and only the first mark is skipped).
+  size_t firstLineEnd = text.find('\n');
+  if (text.compare(0, 3, "\xef\xbb\xbf") != 0 &&
+      (firstLineEnd == std::string::npos ? text.size() : firstLineEnd) + 3 < 4095 &&
+      text.size() + 3 <= cvreport::kMaxSettingsFileBytes) {
+    cvreport::ReportConfig marked;
+    if (cvreport::loadKeyValueFile(file.hold("\xef\xbb\xbf" + text), marked) != 0) {
+      fuzz::fail("a marked file was refused");
+    }
+    if (marked != map) fuzz::fail("the byte-order mark changed the settings", text);
+  }
 
   // The whole input as one line, however long and whatever it holds.
   std::string key, value;
@@ -41,8 +64,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The host-wide proxy setting: the credentials move out of the URL whole.
   std::string url, credentials;
+  file.hold(text);
   cvreport::ProxyLookup found = cvreport::readProxySettingsFrom(file.path(), url, credentials);
   if (found == cvreport::ProxyLookup::kFound) {
+    // Whatever the text, the check answers, and a scheme other than the
+    // accepted ones never passes.
+    if (cvreport::isProxyUrl(url) && url.find("://") != std::string::npos) {
+      std::string scheme = url.substr(0, url.find(':'));
+      for (char& c : scheme) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+      if (scheme != "http" && scheme != "https" && scheme.compare(0, 5, "socks") != 0) {
+        fuzz::fail("a proxy scheme was accepted", url);
+      }
+    }
     auto it = map.find("HTTP_PROXY");
     if (it == map.end()) fuzz::fail("a proxy found that the loader did not see");
     size_t removed = credentials.empty() && url.size() == it->second.size() ? 0 : credentials.size() + 1;

@@ -1,9 +1,11 @@
 // parseServerReply: whatever the upload worker (and through it the service)
-// wrote, split into values and the message shown to the reporter.
+// wrote, split into values and the message shown to the reporter, and the
+// printable text the front ends and the log make of them.
 #include <map>
 #include <string>
 
 #include "harness.h"
+#include "run/text.h"
 #include "submit/reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -23,6 +25,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       fuzz::fail("a value keeps trailing blanks", value);
     }
     if (text.find(key + "=" + value) == std::string::npos) fuzz::fail("a value not in the reply", key);
+  }
+  // What the front ends and the log show of it: no control character but
+  // the message's line feeds, and valid UTF-8 throughout.
+  auto checkShown = [](const std::string& shown, bool lineFeeds) {
+    for (size_t i = 0; i < shown.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(shown[i]);
+      if ((c < 0x20 && !(lineFeeds && c == '\n')) || c == 0x7f) {
+        fuzz::fail("a control character is shown", shown);
+      }
+      if (c == 0xc2 && i + 1 < shown.size() && static_cast<unsigned char>(shown[i + 1]) < 0xa0) {
+        fuzz::fail("a C1 control is shown", shown);
+      }
+    }
+    if (cvreport::printableText(shown, cvreport::LineBreaks::kKeep) != shown) {
+      fuzz::fail("shown text is not printable text", shown);
+    }
+  };
+  checkShown(cvreport::printableText(message, cvreport::LineBreaks::kKeep), true);
+  for (const auto& [key, value] : values) {
+    checkShown(cvreport::printableText(value, cvreport::LineBreaks::kSpace), false);
   }
   return 0;
 }

@@ -96,6 +96,23 @@ cv_collector() {
   install -m 0755 "$from" /usr/libexec/cvreport/cvreport_collector
 }
 
+# --- build settings -------------------------------------------------------
+
+# Prints the build's setting NAME, a number of seconds, when it is short
+# enough (1 to 10) for a case to wait it out; skips the case otherwise,
+# pointing at the sanitized build (tools/sanitize.sh), which sets it short.
+cv_short_timeout() {
+  local name=$1 value
+  value=$(sed -n "s/^$name:[A-Z]*=//p" "$CV_SANDBOX/build/CMakeCache.txt" 2>/dev/null)
+  # Run in a command substitution: the skip's exit ends the case through
+  # set -e, and its line goes to stderr to be seen.
+  [ -n "$value" ] || cv_skip "the build's $name is unknown" >&2
+  if [ "$value" = 0 ] || [ "$value" -gt 10 ]; then
+    cv_skip "this build's $name is ${value}s (0: for ever); the sanitized build (tools/sanitize.sh) sets it short and runs this case" >&2
+  fi
+  echo "$value"
+}
+
 # --- running the programs -------------------------------------------------
 
 # Runs cvreport; its streams land in $OUT and $ERR, its status in $STATUS.

@@ -10,10 +10,12 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-asan
 
-# A stalled upload gives up after 3 seconds here rather than 120, so that
-# the stalled-service case (tests/e2e/hardening/upload_stall.sh) can run.
+# A stalled upload gives up after 3 seconds here rather than 120, and a
+# trickling reply after 6 rather than 300, so that the stalled-service and
+# slow-reply cases (tests/e2e/hardening/upload_stall.sh,
+# tests/e2e/cvreport/server_text.sh) can run.
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCV_SANITIZE=ON \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCVREPORT_STALL_TIMEOUT=3 >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCVREPORT_STALL_TIMEOUT=3 -DCVREPORT_REPLY_TIMEOUT=6 >/dev/null
 cmake --build "$build"
 
 # The programs carry their sanitizer settings (fuzz/sanitizer_hooks.cc): a

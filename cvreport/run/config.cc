@@ -1,9 +1,97 @@
 #include "run/config.h"
 
+#include <curl/curl.h>
+#include <ctype.h>
+#include <string.h>
+
+#include <memory>
+
+#include "run/files.h"
 #include "run/text.h"
 #include "run/unique_handles.h"
 
 namespace cvreport {
+namespace {
+
+constexpr char kByteOrderMark[] = "\xef\xbb\xbf";
+
+struct UrlHandleFree {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+// The scheme of url, lower case, when libcurl's URL parser takes it whole
+// and finds a host in it; empty otherwise.
+std::string parsedScheme(const std::string& url) {
+  std::unique_ptr<CURLU, UrlHandleFree> handle(curl_url());
+  if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) return "";
+  char* host = nullptr;
+  if (curl_url_get(handle.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) return "";
+  bool hasHost = host && *host;
+  curl_free(host);
+  char* scheme = nullptr;
+  if (!hasHost || curl_url_get(handle.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return "";
+  std::string text = scheme ? scheme : "";
+  curl_free(scheme);
+  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The URL as a message may show it: without credentials, one line.
+std::string shownUrl(const std::string& url) {
+  std::string shown = url, credentials;
+  splitProxyCredentials(shown, credentials);
+  return printableText(shown, LineBreaks::kSpace);
+}
+
+}  // namespace
+
+bool isServiceUrl(const std::string& url) {
+  std::string scheme = parsedScheme(url);
+  return scheme == "http" || scheme == "https";
+}
+
+bool isProxyUrl(const std::string& url) {
+  // libcurl takes a proxy without a scheme as an HTTP proxy.
+  if (url.find("://") == std::string::npos) return parsedScheme("http://" + url) == "http";
+  std::string scheme = parsedScheme(url);
+  return scheme == "http" || scheme == "https" || scheme == "socks4" || scheme == "socks4a" ||
+         scheme == "socks5" || scheme == "socks5h";
+}
+
+int checkReportUrlsWith(const ReportConfig& config, const char* systemConfigPath,
+                        std::string* message) {
+  std::string uri = configValue(config, "SUBMIT_URI");
+  if (!isServiceUrl(uri)) {
+    *message = "SUBMIT_URI must be an http or https URL: " + shownUrl(uri);
+    return -1;
+  }
+  std::string proxy = configValue(config, "HTTP_PROXY");
+  if (!proxy.empty()) {
+    if (isProxyUrl(proxy)) return 0;
+    *message = "HTTP_PROXY must be an http, https or socks proxy URL: " + shownUrl(proxy);
+    return -1;
+  }
+  // The upload falls back to the host-wide proxy, so it is checked as well.
+  std::string credentials, reason;
+  switch (readProxySettingsFrom(systemConfigPath, proxy, credentials, &reason)) {
+    case ProxyLookup::kUnreadable:
+      *message = reason;
+      return -1;
+    case ProxyLookup::kFound:
+      if (proxy.empty() || isProxyUrl(proxy)) return 0;
+      *message = std::string("HTTP_PROXY in ") + systemConfigPath +
+                 " must be an http, https or socks proxy URL: " + shownUrl(proxy);
+      return -1;
+    case ProxyLookup::kNoFile:
+    case ProxyLookup::kNoProxy:
+      break;
+  }
+  return 0;
+}
+
+int checkReportUrls(const ReportConfig& config, std::string* message) {
+  return checkReportUrlsWith(config, kSystemConfigPath, message);
+}
 
 bool parseKeyValueLine(const std::string& line, std::string& key, std::string& value) {
   size_t start = 0;
@@ -30,22 +118,41 @@ void loadKeyValueStream(FILE* in, ReportConfig& map) {
   // line of its own, as the files have always been read.
   char buffer[4096];
   std::string key, value;
+  bool first = true;
   while (fgets(buffer, sizeof buffer, in)) {
-    if (parseKeyValueLine(buffer, key, value)) map[key] = value;
+    // Editors that save UTF-8 with a byte-order mark put it before the
+    // first key, which would otherwise not be found under its name.
+    const char* line = buffer;
+    if (first && strncmp(buffer, kByteOrderMark, 3) == 0) line += 3;
+    first = false;
+    if (parseKeyValueLine(line, key, value)) map[key] = value;
   }
 }
 
-int loadKeyValueFile(const char* path, ReportConfig& map) {
+int loadKeyValueFile(const char* path, ReportConfig& map, std::string* message) {
   map.clear();
-  UniqueFile in(fopen(path, "re"));
-  if (!in) return -1;
+  std::string text, reason;
+  // Both files are the administrator's: a link to one is followed (the
+  // owner check at the start looks at both ends of it).
+  FileRead read = readSettingsFile(path, true, text, &reason);
+  if (read != FileRead::kRead) {
+    if (read == FileRead::kUnreadable && message) *message = reason;
+    return -1;
+  }
+  if (text.empty()) return 0;
+  UniqueFile in(fmemopen(&text[0], text.size(), "r"));
+  if (!in) {
+    if (message) *message = std::string("Can't read ") + path;
+    return -1;
+  }
   loadKeyValueStream(in.get(), map);
   return 0;
 }
 
 int loadReportConfig(ReportConfig& config, std::string& collectorPath, std::string* message) {
-  if (loadKeyValueFile(kReportConfigPath, config) != 0) {
-    *message = std::string("No ") + kReportConfigPath + " config file";
+  std::string reason;
+  if (loadKeyValueFile(kReportConfigPath, config, &reason) != 0) {
+    *message = reason.empty() ? std::string("No ") + kReportConfigPath + " config file" : reason;
     return -1;
   }
   if (configValue(config, "SUBMIT_URI").empty()) {
@@ -72,11 +179,16 @@ void splitProxyCredentials(std::string& proxyUrl, std::string& credentials) {
 }
 
 ProxyLookup readProxySettingsFrom(const char* path, std::string& proxyUrl,
-                                  std::string& credentials) {
+                                  std::string& credentials, std::string* message) {
   proxyUrl.clear();
   credentials.clear();
   ReportConfig settings;
-  if (loadKeyValueFile(path, settings) != 0) return ProxyLookup::kNoFile;
+  std::string reason;
+  if (loadKeyValueFile(path, settings, &reason) != 0) {
+    if (reason.empty()) return ProxyLookup::kNoFile;
+    if (message) *message = reason;
+    return ProxyLookup::kUnreadable;
+  }
   auto it = settings.find("HTTP_PROXY");
   if (it == settings.end()) return ProxyLookup::kNoProxy;
   proxyUrl = it->second;

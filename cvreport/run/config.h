@@ -14,9 +14,12 @@ inline constexpr const char kReportConfigPath[] = "/etc/cvreport.conf";
 inline constexpr const char kSystemConfigPath[] = "/etc/sysconfig/cv";
 
 // Replaces map with the file's settings; -1 (map empty) when the file cannot
-// be opened. Silent: the caller decides whether a missing file matters.
-int loadKeyValueFile(const char* path, ReportConfig& map);
-// Adds the stream's settings to map; reading stops quietly at an error.
+// be read: message stays empty when it is missing (the caller decides
+// whether that matters), and otherwise says why (not a regular file, over
+// 1 MiB, ...). Silent.
+int loadKeyValueFile(const char* path, ReportConfig& map, std::string* message = nullptr);
+// Adds the stream's settings to map; reading stops quietly at an error. A
+// UTF-8 byte-order mark at the start is skipped.
 void loadKeyValueStream(FILE* in, ReportConfig& map);
 // Parses one line of the grammar; false when the line holds no setting.
 bool parseKeyValueLine(const std::string& line, std::string& key, std::string& value);
@@ -27,13 +30,27 @@ int loadReportConfig(ReportConfig& config, std::string& collectorPath, std::stri
 // The value of key, empty when the key is not set.
 std::string configValue(const ReportConfig& config, const std::string& key);
 
-enum class ProxyLookup { kFound, kNoFile, kNoProxy };
+enum class ProxyLookup { kFound, kNoFile, kNoProxy, kUnreadable };
 
 // The host-wide proxy with its credentials moved out of the URL; both empty
-// unless kFound. Silent: having no proxy is no error.
+// unless kFound. Silent: having no proxy is no error; kUnreadable (a FIFO, a
+// device, a file over 1 MiB) puts the reason in message.
 ProxyLookup readProxySettings(std::string& proxyUrl, std::string& credentials);
 ProxyLookup readProxySettingsFrom(const char* path, std::string& proxyUrl,
-                                  std::string& credentials);
+                                  std::string& credentials, std::string* message = nullptr);
+
+// Root uploads to SUBMIT_URI through the proxy: anything but an http or
+// https address (file:, ftp:, ...) would have libcurl read or send what
+// it names. True when libcurl parses url whole, with a host, as http or https.
+bool isServiceUrl(const std::string& url);
+// A proxy may also go without a scheme (libcurl takes it as http), and be a
+// socks proxy, which only changes how the connection is made.
+bool isProxyUrl(const std::string& url);
+// Checks SUBMIT_URI and the proxy the upload will use (HTTP_PROXY, else the
+// host-wide one); -1 with the sentence for the user in message. Silent.
+int checkReportUrls(const ReportConfig& config, std::string* message);
+int checkReportUrlsWith(const ReportConfig& config, const char* systemConfigPath,
+                        std::string* message);
 // Moves a "user-part@" after the scheme out of the URL into the credentials.
 void splitProxyCredentials(std::string& proxyUrl, std::string& credentials);
 

@@ -8,6 +8,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include "run/text.h"
 #include "run/unique_handles.h"
 
 namespace cvreport {
@@ -39,13 +42,35 @@ std::string timePrefix() {
 
 }  // namespace
 
-int openLog(const char* path) {
+LogOpen openLog(const char* path, std::string* refusal) {
   // Children that exec get the log only as their stderr, never as a spare
-  // descriptor; the forked upload worker keeps it.
-  int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  logFd.reset(fd);
-  return 0;
+  // descriptor; the forked upload worker keeps it. Root appends to it: a
+  // link there would have root write wherever the link points, and a FIFO
+  // or device would hold or swallow the records, so only a regular file is
+  // used (non-blocking, so that a FIFO without a reader cannot hold the
+  // open).
+  UniqueFd fd(open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+  if (!fd.valid()) {
+    if (errno == ELOOP) {
+      *refusal = std::string("Not using ") + path + ": it is a symbolic link";
+      return LogOpen::kRefused;
+    }
+    if (errno == ENXIO) {
+      *refusal = std::string("Not using ") + path + ": it is not a regular file";
+      return LogOpen::kRefused;
+    }
+    return LogOpen::kFailed;
+  }
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0) return LogOpen::kFailed;
+  if (!S_ISREG(st.st_mode)) {
+    *refusal = std::string("Not using ") + path + ": it is not a regular file";
+    return LogOpen::kRefused;
+  }
+  int flags = fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return LogOpen::kFailed;
+  logFd.reset(fd.release());
+  return LogOpen::kOpened;
 }
 
 std::string formatLogText(int savedErrno, const char* format, va_list args) {
@@ -74,11 +99,10 @@ void logMessage(const char* format, ...) {
   va_start(args, format);
   std::string text = formatLogText(savedErrno, format, args);
   va_end(args);
-  // A record is one line, also when it quotes a multi-line server reply.
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  std::string record = timePrefix() + text + "\n";
+  // A record is one line, also when it quotes a multi-line server reply,
+  // and shows a reply's or a file's control characters escaped, so that
+  // reading the log in a terminal runs no escape sequence.
+  std::string record = timePrefix() + printableText(text, LineBreaks::kSpace) + "\n";
   // One write per record keeps records whole when several processes append.
   const char* p = record.data();
   size_t left = record.size();

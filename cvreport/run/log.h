@@ -8,8 +8,15 @@ namespace cvreport {
 
 inline constexpr const char kReportLogPath[] = "/var/log/cvreport.log";
 
-// -1 when the log cannot be opened; the caller reports it (nothing to log to).
-int openLog(const char* path);
+enum class LogOpen {
+  kOpened,
+  kRefused,  // a link or not a regular file: the run goes on without a log
+  kFailed,   // the caller reports it (nothing to log to)
+};
+
+// Opens the log for appending, never through a symbolic link and only when
+// it is a regular file; kRefused with the sentence for the user in refusal.
+LogOpen openLog(const char* path, std::string* refusal);
 // Appends one record; failures to write are ignored, there is nowhere to
 // report them.
 // "%m" in the format stands for the text of the errno current at the call.

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -32,7 +33,8 @@ TEST(Log, RecordsAreTimeStampedLinesAppended) {
   int fd = mkstemp(name);
   ASSERT_EQ(write(fd, "old\n", 4), 4);
   close(fd);
-  ASSERT_EQ(openLog(name), 0);
+  std::string refusal;
+  ASSERT_EQ(openLog(name, &refusal), LogOpen::kOpened);
   errno = EPERM;
   logMessage("Can't do it: %m");
   logMessage("%s", "text with %s and %n inside");
@@ -56,8 +58,49 @@ TEST(Log, RecordsAreTimeStampedLinesAppended) {
 }
 
 TEST(Log, UnopenableLogFails) {
-  EXPECT_EQ(openLog("/nonexistent/dir/cvreport.log"), -1);
+  std::string refusal;
+  EXPECT_EQ(openLog("/nonexistent/dir/cvreport.log", &refusal), LogOpen::kFailed);
   EXPECT_EQ(logDescriptor(), -1);
+}
+
+// Root appends to the log: a link or a FIFO there is refused, without
+// writing through the link or waiting for a reader.
+TEST(Log, LinksAndFifosAreNotUsed) {
+  char dir[] = "/tmp/cvlog_test.XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  std::string target = std::string(dir) + "/target";
+  std::string link = std::string(dir) + "/link.log";
+  std::string fifo = std::string(dir) + "/fifo.log";
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+  std::string refusal;
+  EXPECT_EQ(openLog(link.c_str(), &refusal), LogOpen::kRefused);
+  EXPECT_EQ(refusal, "Not using " + link + ": it is a symbolic link");
+  EXPECT_NE(access(target.c_str(), F_OK), 0) << "the link's target was made";
+  EXPECT_EQ(openLog(fifo.c_str(), &refusal), LogOpen::kRefused);
+  EXPECT_EQ(refusal, "Not using " + fifo + ": it is not a regular file");
+  EXPECT_EQ(openLog(dir, &refusal), LogOpen::kFailed);
+  EXPECT_EQ(logDescriptor(), -1);
+  unlink(link.c_str());
+  unlink(fifo.c_str());
+  rmdir(dir);
+}
+
+TEST(Log, ControlCharactersAreEscaped) {
+  char name[] = "/tmp/cvlog_test.XXXXXX";
+  close(mkstemp(name));
+  std::string refusal;
+  ASSERT_EQ(openLog(name, &refusal), LogOpen::kOpened);
+  logMessage("The server returned an error: %s", "\x1b]0;owned\x07\x1b[2J\tdone\rProblemID: 1");
+  closeLog();
+  std::ifstream in(name);
+  std::stringstream content;
+  content << in.rdbuf();
+  std::string text = content.str();
+  EXPECT_EQ(text.substr(text.find(": The") + 2),
+            "The server returned an error: \\x1b]0;owned\\x07\\x1b[2J done ProblemID: 1\n");
+  unlink(name);
 }
 
 }  // namespace

@@ -42,6 +42,8 @@ struct ReportSession {
   std::map<std::string, std::string> replyValues;
   bool keepWorkDir = false;
   std::string exitMessage;
+  // Why the report log is not used; the front end shows it once.
+  std::string logWarning;
   bool quiet = false;
   bool progress = false;
   ReportConfig config;

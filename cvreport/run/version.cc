@@ -4,7 +4,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "run/unique_handles.h"
+#include "run/files.h"
 
 namespace cvreport {
 namespace {
@@ -14,15 +14,23 @@ inline constexpr const char kProductName[] = "Corvanta";
 }  // namespace
 
 int readProductVersionFrom(const char* path, std::string& version, std::string* message) {
-  UniqueFile in(fopen(path, "re"));
-  if (!in) {
+  // On real hosts the release file is often a link to the distribution's
+  // own, so a link is followed; what it reaches must be a regular file.
+  std::string text, reason;
+  FileRead read = readSettingsFile(path, true, text, &reason);
+  if (read == FileRead::kMissing) {
     version = kDefaultProductVersion;
     return 0;
   }
+  if (read == FileRead::kUnreadable) {
+    if (message) {
+      *message = std::string("Can't read version of ") + kProductName + " from " + path + ": " + reason;
+    }
+    return -1;
+  }
   // Only the first line's worth matters; the buffer always ends in a zero.
   char buffer[80] = {};
-  size_t got = fread(buffer, 1, sizeof buffer - 1, in.get());
-  in.close();
+  size_t got = text.copy(buffer, sizeof buffer - 1);
   buffer[got] = '\0';
 
   static const char* const kWords[] = {"Orbelin", "Nimbus", "Server"};

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "run/config.h"
+#include "run/files.h"
 #include "run/log.h"
 #include "run/unique_handles.h"
 
@@ -79,12 +80,25 @@ int removeDirectoryTree(const char* path) {
 }
 
 RunStart startReportRun(ReportSession& s, std::string* message) {
-  if (openLog(kReportLogPath) != 0) {
-    *message = "Can't open log file";
-    return RunStart::kFailedEarly;
+  std::string refusal;
+  switch (openLog(kReportLogPath, &refusal)) {
+    case LogOpen::kFailed:
+      *message = "Can't open log file";
+      return RunStart::kFailedEarly;
+    case LogOpen::kRefused:
+      s.logWarning = refusal;
+      break;
+    case LogOpen::kOpened:
+      break;
   }
   logMessage("Session started");
+  // Root reads the configuration and runs the collector it names: both
+  // must be root's alone before either is used. A missing file is left to
+  // the messages that have always told of it.
+  if (checkRootOnly(kReportConfigPath, message) == -1) return RunStart::kFailedEarly;
   if (loadReportConfig(s.config, s.collectorPath, message) != 0) return RunStart::kFailedEarly;
+  if (checkReportUrls(s.config, message) != 0) return RunStart::kFailedEarly;
+  if (checkRootOnly(s.collectorPath, message) == -1) return RunStart::kFailedEarly;
   if (!mkdtemp(s.workDir)) {
     *message = "Can't create temporary directory";
     return RunStart::kFailedEarly;

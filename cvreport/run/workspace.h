@@ -13,9 +13,12 @@ enum class RunStart {
   kFailedWithWorkDir,  // the caller still runs cleanupReportRun
 };
 
-// Opens the log, loads the configuration, makes the work directory and
-// starts the network library, filling session; on failure the reason is in
-// message. Logs "Session started" only; the front end reports the failure.
+// Opens the log, checks that the configuration and the collector are
+// root's alone, loads the configuration and checks its addresses, makes the
+// work directory and starts the network library, filling session; on
+// failure the reason is in message. A log that is a link or not a regular
+// file is not used, and session.logWarning says so (the run goes on). Logs
+// "Session started" only; the front end reports the failure.
 RunStart startReportRun(ReportSession& session, std::string* message);
 // Removes the work directory unless keepWorkDir, and ends the network
 // library. Silent: a directory that will not go is left behind.

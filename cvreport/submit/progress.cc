@@ -1,6 +1,7 @@
 #include "submit/progress.h"
 
 #include <stdlib.h>
+#include <time.h>
 
 namespace cvreport {
 namespace {
@@ -14,8 +15,32 @@ int uploadPercent(curl_off_t uploadTotal, curl_off_t uploadNow) {
   return static_cast<int>(static_cast<double>(uploadNow) * 100.0 / static_cast<double>(uploadTotal));
 }
 
-int reportUploadProgress(void*, curl_off_t, curl_off_t, curl_off_t uploadTotal,
+bool replyDeadlinePassed(ReplyDeadline& deadline, curl_off_t uploadTotal, curl_off_t uploadNow,
+                         double now) {
+  if (deadline.limitSeconds <= 0) return false;
+  if (uploadTotal <= 0 || uploadNow < uploadTotal) {
+    deadline.running = false;
+    return false;
+  }
+  if (!deadline.running) {
+    deadline.running = true;
+    deadline.startedAt = now;
+  }
+  if (now - deadline.startedAt > static_cast<double>(deadline.limitSeconds)) deadline.expired = true;
+  return deadline.expired;
+}
+
+int reportUploadProgress(void* deadlinePtr, curl_off_t, curl_off_t, curl_off_t uploadTotal,
                          curl_off_t uploadNow) {
+  if (deadlinePtr) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    double seconds = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+    if (replyDeadlinePassed(*static_cast<ReplyDeadline*>(deadlinePtr), uploadTotal, uploadNow,
+                            seconds)) {
+      return 1;  // libcurl ends the transfer: CURLE_ABORTED_BY_CALLBACK
+    }
+  }
   int percent = uploadPercent(uploadTotal, uploadNow);
   if (percent != lastWrittenPercent) {
     lastWrittenPercent = percent;

@@ -14,10 +14,27 @@ namespace cvreport {
 // unknown.
 int uploadPercent(curl_off_t uploadTotal, curl_off_t uploadNow);
 
-// libcurl transfer-info callback of the worker. It writes a line only when
-// the percentage differs from the last one written, so a large upload yields
-// about a hundred lines, not one per callback.
-int reportUploadProgress(void* unused, curl_off_t downloadTotal, curl_off_t downloadNow,
+// The time the service has to answer once the whole body is sent. libcurl
+// limits only a stall (under 1 byte/s) or the whole transfer; a reply that
+// trickles in a few bytes a second would hold the report for ever.
+struct ReplyDeadline {
+  long limitSeconds = 0;  // 0: no limit
+  bool running = false;
+  double startedAt = 0;
+  bool expired = false;
+};
+
+// True once the body has been sent (uploadNow == uploadTotal) for more than
+// the limit at now (seconds on a monotonic clock). The clock starts again
+// when a new request sends its body (a Digest retry).
+bool replyDeadlinePassed(ReplyDeadline& deadline, curl_off_t uploadTotal, curl_off_t uploadNow,
+                         double now);
+
+// libcurl transfer-info callback of the worker, with a ReplyDeadline as its
+// data (or none). It writes a line only when the percentage differs from
+// the last one written, so a large upload yields about a hundred lines, not
+// one per callback; it ends the transfer when the deadline passes.
+int reportUploadProgress(void* deadline, curl_off_t downloadTotal, curl_off_t downloadNow,
                          curl_off_t uploadTotal, curl_off_t uploadNow);
 // Forgets the last written percentage (a new worker starts afresh).
 void resetUploadProgress();

@@ -63,6 +63,37 @@ TEST(ProgressLines, WorkerWritesOnlyChangedPercentages) {
   EXPECT_EQ(text, expected);
 }
 
+TEST(ReplyDeadline, RunsOnlyOnceTheBodyIsSent) {
+  // (total, sent, now) in order, and whether the deadline has passed.
+  const struct {
+    curl_off_t total, sent;
+    double now;
+    bool passed;
+  } steps[] = {
+      {0, 0, 0, false},        // nothing known yet: no clock
+      {0, 0, 100, false},
+      {1000, 10, 101, false},  // sending
+      {1000, 1000, 102, false},  // all sent: the clock starts
+      {1000, 1000, 111, false},
+      {1000, 0, 112, false},   // a second request (a Digest retry) sends again
+      {1000, 1000, 113, false},  // the clock starts afresh
+      {1000, 1000, 123, false},  // exactly the limit
+      {1000, 1000, 123.5, true},
+      {1000, 1000, 124, true},
+  };
+  ReplyDeadline deadline;
+  deadline.limitSeconds = 10;
+  for (const auto& step : steps) {
+    EXPECT_EQ(replyDeadlinePassed(deadline, step.total, step.sent, step.now), step.passed)
+        << step.now;
+  }
+  EXPECT_TRUE(deadline.expired);
+
+  ReplyDeadline none;  // 0: waits for ever
+  EXPECT_FALSE(replyDeadlinePassed(none, 10, 10, 0));
+  EXPECT_FALSE(replyDeadlinePassed(none, 10, 10, 1e9));
+}
+
 TEST(CollectorProgress, ReadsProgressLinesOnly) {
   const struct {
     const char* line;

@@ -12,6 +12,7 @@
 #include "run/version.h"
 #include "submit/credential.h"
 #include "submit/progress.h"
+#include "submit/reply.h"
 
 namespace cvreport {
 namespace {
@@ -69,7 +70,56 @@ bool checkContentType(CURL* curl, long httpStatus, std::string& reply) {
   return false;
 }
 
+const char* reasonPhrase(long status) {
+  static const struct {
+    long status;
+    const char* phrase;
+  } kPhrases[] = {
+      {300, "Multiple Choices"},     {301, "Moved Permanently"},
+      {302, "Found"},                {303, "See Other"},
+      {304, "Not Modified"},         {307, "Temporary Redirect"},
+      {308, "Permanent Redirect"},   {400, "Bad Request"},
+      {401, "Unauthorized"},         {402, "Payment Required"},
+      {403, "Forbidden"},            {404, "Not Found"},
+      {405, "Method Not Allowed"},   {406, "Not Acceptable"},
+      {407, "Proxy Authentication Required"},
+      {408, "Request Timeout"},      {409, "Conflict"},
+      {410, "Gone"},                 {411, "Length Required"},
+      {413, "Content Too Large"},    {415, "Unsupported Media Type"},
+      {429, "Too Many Requests"},    {500, "Internal Server Error"},
+      {501, "Not Implemented"},      {502, "Bad Gateway"},
+      {503, "Service Unavailable"},  {504, "Gateway Timeout"},
+      {505, "HTTP Version Not Supported"},
+      {507, "Insufficient Storage"},
+  };
+  for (const auto& entry : kPhrases) {
+    if (entry.status == status) return entry.phrase;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+std::string httpStatusSentence(long httpStatus) {
+  // The phrase comes from this table, not from the status line: HTTP/2 has
+  // none, and a server's phrase is one more text to trust.
+  std::string sentence = "Server responded with HTTP code " + std::to_string(httpStatus);
+  if (const char* phrase = reasonPhrase(httpStatus)) sentence += std::string(" (") + phrase + ")";
+  return sentence;
+}
+
+std::string replyWithReason(const std::string& reply, long httpStatus) {
+  std::map<std::string, std::string> values;
+  std::string message;
+  parseServerReply(reply, values, message);
+  std::string text = message;
+  if (trimBlank(text) > 0) return reply;
+  std::string kept = reply;
+  trimBlank(kept);
+  // Value lines, if any, then the blank line before the text.
+  if (!kept.empty()) kept += '\n';
+  return kept + "\n" + httpStatusSentence(httpStatus) + "\n";
+}
 
 std::string defaultCredential() {
   return unscrambleCredential(kScrambledCredential, kCredentialFirstKey);
@@ -117,9 +167,20 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallTimeoutSeconds);
   }
+  // A trickling reply keeps clear of the stall limit: the reply as a whole
+  // has a time of its own once the body is sent.
+  ReplyDeadline deadline;
+  deadline.limitSeconds = kReplyTimeoutSeconds;
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, reportUploadProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &deadline);
+  // Root posts the archive: only to an http or https address (the start
+  // checks the configured one), and no redirect is followed, so the report
+  // and the credentials never go anywhere but the configured service. A
+  // redirect is an error reply that names its status.
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeReplyBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
   curl_easy_setopt(curl, CURLOPT_URL, uri.c_str());
@@ -135,6 +196,7 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   curl_mime_free(form);
   curl_easy_cleanup(curl);
   transferError = result;
+  if (result == CURLE_ABORTED_BY_CALLBACK && deadline.expired) return UploadResult::kReplyTimedOut;
   return result == CURLE_OK ? UploadResult::kTransferred : UploadResult::kTransferFailed;
 }
 
@@ -159,6 +221,9 @@ int submitReport(ChildProcess& child, const std::string& archivePath, const Cont
   CURLcode transferError = CURLE_OK;
   UploadResult result = uploadReport(archivePath, buildFormFields(contact, version), config,
                                      httpStatus, reply, acceptedReply, transferError);
+  if (result == UploadResult::kTransferred && !(httpStatus == 200 && acceptedReply)) {
+    reply = replyWithReason(reply, httpStatus);
+  }
   if (!reply.empty() && reply.back() == '\n') reply.pop_back();
   if (result == UploadResult::kTransferred) {
     fwrite(reply.data(), 1, reply.size(), stdout);
@@ -173,6 +238,13 @@ int submitReport(ChildProcess& child, const std::string& archivePath, const Cont
   if (result == UploadResult::kNoRequest) {
     logMessage("Can't initialize network library");
     printf("\nCan't initialize network library\n");
+    exitChild(1);
+  }
+  if (result == UploadResult::kReplyTimedOut) {
+    std::string text = "The service did not finish its reply within " +
+                       std::to_string(kReplyTimeoutSeconds) + " seconds";
+    logMessage("Can't submit report: %s", text.c_str());
+    printf("\n%s\n", text.c_str());
     exitChild(1);
   }
   const char* error = curl_easy_strerror(transferError);

@@ -27,6 +27,7 @@ enum class UploadResult {
   kTransferred,     // whatever the HTTP status
   kNoRequest,       // no address, or no libcurl handle
   kTransferFailed,  // libcurl's code in transferError
+  kReplyTimedOut,   // the reply did not end within kReplyTimeoutSeconds
 };
 
 // Runs in the worker; acceptedReply tells whether the reply came as the
@@ -40,6 +41,16 @@ size_t writeReplyBody(char* data, size_t size, size_t count, void* reply);
 // waiting for the reply) before it fails as a transfer failure: the build
 // setting CVREPORT_STALL_TIMEOUT (120 unless set); 0 waits for ever.
 inline constexpr long kStallTimeoutSeconds = CVREPORT_STALL_TIMEOUT;
+// Seconds the service has, once the whole body is sent, to finish its
+// reply, however slowly it comes: the build setting CVREPORT_REPLY_TIMEOUT
+// (300 unless set); 0 waits for ever.
+inline constexpr long kReplyTimeoutSeconds = CVREPORT_REPLY_TIMEOUT;
+// The sentence that stands for an error reply without text: the status
+// and, for a status HTTP names, its reason phrase.
+std::string httpStatusSentence(long httpStatus);
+// The reply with httpStatusSentence as its text when it has no text of its
+// own (an empty error, a redirect); otherwise unchanged.
+std::string replyWithReason(const std::string& reply, long httpStatus);
 // The form fields beside the archive, in the service's names.
 FormFields buildFormFields(const ContactInfo& contact, const std::string& version);
 // The built-in service credential, unscrambled.

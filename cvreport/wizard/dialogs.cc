@@ -5,6 +5,7 @@
 
 #include "run/log.h"
 #include "run/session.h"
+#include "run/text.h"
 #include "run/workspace.h"
 #include "submit/layout.h"
 #include "wizard/screen.h"
@@ -71,7 +72,8 @@ WizResult confirmCancel() {
 
 void showStartError(const std::string& message) {
   logMessage("Error: %s", message.c_str());
-  showMessageBox("Error", message.c_str(), tr("Exit"), nullptr, false);
+  std::string shown = printableText(message, LineBreaks::kKeep);
+  showMessageBox("Error", shown.c_str(), tr("Exit"), nullptr, false);
 }
 
 void showFatalError(const std::string& detail) {
@@ -80,7 +82,10 @@ void showFatalError(const std::string& detail) {
 }
 
 void showSubmitError(const std::string& detail) {
-  std::string text = submitErrorText(detail, manualSendHint(reportSession.archivePath));
+  // The detail is the service's text: newt would pass its escape sequences
+  // on to the terminal.
+  std::string text = submitErrorText(printableText(detail, LineBreaks::kKeep),
+                                     manualSendHint(reportSession.archivePath));
   layoutText(reportSession.exitMessage, text, kExitTextWidth);
   reportSession.keepWorkDir = true;
   showMessageBox(tr("Error"), text.c_str(), tr("Exit"), nullptr, false);

@@ -1,5 +1,7 @@
 #include "wizard/texts.h"
 
+#include "run/text.h"
+
 namespace cvreport {
 
 const char kWelcomeTitle[] = "Welcome to Corvanta Problem Report wizard!";
@@ -38,7 +40,8 @@ std::string resultText(const std::map<std::string, std::string>& replyValues,
   idText.clear();
   auto it = replyValues.find("REPID");
   if (it == replyValues.end()) return text;
-  idText = "Your problem report was assigned ID " + it->second +
+  // The ID is the service's text, shown on the screen and after it.
+  idText = "Your problem report was assigned ID " + printableText(it->second, LineBreaks::kSpace) +
            "\n\nPlease refer to this ID when contacting the Corvanta technical support.\n"
            "\nYou have been sent an email notification about the report with additional "
            "instructions on how you can further communicate with the Corvanta support team "

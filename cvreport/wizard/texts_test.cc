@@ -38,6 +38,14 @@ TEST(PageTexts, ResultNamesTheProblemIdOnlyWhenGiven) {
             "the Corvanta support team via email.\n\n");
 }
 
+TEST(PageTexts, TheServicesIdIsShownAsPrintableText) {
+  std::string idText;
+  resultText({{"REPID", "770042\x1b]0;owned\x07\rProblemID: 1"}}, idText);
+  EXPECT_EQ(idText.rfind("Your problem report was assigned ID 770042\\x1b]0;owned\\x07 ProblemID: 1\n\n", 0),
+            0u)
+      << idText;
+}
+
 TEST(PageTexts, SubmitErrorIndentsTheReasonOnTheTerminal) {
   std::string text = submitErrorText("Disk full", "Please send it.");
   EXPECT_EQ(text, "Failed to submit your report:\n\t\t\t\tDisk full\n\nPlease send it.");

@@ -119,6 +119,8 @@ void printExitMessage() {
 
 void closeWizard(WizardPages& pages) {
   newtFinished();
+  // Said once the screen is back, where it stays readable.
+  if (!reportSession.logWarning.empty()) fprintf(stderr, "%s\n", reportSession.logWarning.c_str());
   logMessage("Session finished");
   pages.pages.clear();
 }

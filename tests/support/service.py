@@ -42,6 +42,15 @@ Modes (what an authenticated, well-formed upload gets; 401s never vary):
   stall             after the headers, read nothing and answer nothing
   big-reply         200 text/plain  "REPID=<id>\n\n" and 3 MiB of lines
   error500-long     500 text/plain  "ERRCODE=18\n\n" and 300 lines (about 11 KB)
+  escapes           200 text/plain  a REPID and a text holding a terminal-title
+                    sequence, a screen clear, a bell and a carriage return
+                    that would draw a "ProblemID:" line of its own
+  escapes500        500 text/plain  "ERRCODE=17" and a text with the same
+  empty503          503, no Content-Type, an empty body
+  redirect          302 to file:///etc/shadow, no Content-Type, an empty body
+  trickle           200 text/plain  "REPID=<id>" and then a few bytes a
+                    second, never finishing (up to --stall-max seconds);
+                    recorded with outcome "trickled"
 
 Nothing is printed on stdout.  One log line per request goes to stderr.
 Port and pid files are removed again on a clean exit (SIGTERM/SIGINT).
@@ -122,7 +131,12 @@ import urllib.parse
 MODES = (
     "ok", "ok-norepid", "ok-charset", "error500", "html", "html500",
     "notype", "close-mid-upload", "stall", "big-reply", "error500-long",
+    "escapes", "escapes500", "empty503", "redirect", "trickle",
 )
+
+# What a hostile service might put in its text: a terminal title (OSC), a
+# bell, a screen clear (CSI), and a carriage return that draws over the line.
+HOSTILE_TEXT = b"\x1b]0;owned\x07Disk\x1b[2J full\rProblemID: 999"
 
 # 256 KiB reads keep the per-call Python overhead negligible next to the
 # memcpy/hash work, while bounding memory per connection.
@@ -713,6 +727,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 b"Error</title></head><body><h1>Internal Server Error</h1>"
                 b"<p>The server encountered an internal error.</p>"
                 b"</body></html>\n")
+        if mode == "escapes":
+            return 200, "text/plain", (
+                ("REPID=%s" % repid).encode() + b"\x1b]0;owned\x07\rProblemID: 999\n\n"
+                + HOSTILE_TEXT + b"\n")
+        if mode == "escapes500":
+            return 500, "text/plain", b"ERRCODE=17\n\n" + HOSTILE_TEXT + b"\n"
+        if mode == "empty503":
+            return 503, None, b""
         if mode == "notype":
             return 200, None, ("REPID=%s\n" % repid).encode()
         if mode == "big-reply":
@@ -720,6 +742,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 ("REPID=%s\n\n" % repid).encode() + big_reply_tail())
         return 500, "text/plain", (
             "ERRCODE=99\n\nTest service: unknown mode %r\n" % mode).encode()
+
+    def _trickle(self, limit):
+        """A 200 reply that comes three bytes every half second: faster than
+        a stall, and never complete."""
+        body = ("REPID=%s\n\n" % self.server.cfg.repid).encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", "1000000")
+        self.end_headers()
+        deadline = time.monotonic() + limit
+        sent = 0
+        try:
+            while (time.monotonic() < deadline
+                   and not self.server.stopping.is_set()):
+                piece = body[sent:sent + 3] or b"..."
+                sent += len(piece)
+                self.wfile.write(piece)
+                self.wfile.flush()
+                time.sleep(0.5)
+        except OSError:
+            pass
+        self._abrupt_close()
 
     def _wait_for_client_to_leave(self, limit):
         """Hold the connection without reading until the peer hangs up."""
@@ -966,6 +1010,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             rec_w(rec)
             self.close_connection = True
             return lambda: self._reply(400, b"ERRCODE=400\n\nBad chunked body\n")
+
+        if mode == "redirect":
+            rec["status"] = 302
+            rec["outcome"] = "replied"
+            rec_w(rec)
+            return lambda: self._reply(302, b"", None,
+                                       extra=[("Location", "file:///etc/shadow")])
+        if mode == "trickle":
+            rec["status"] = 200
+            rec["outcome"] = "trickled"
+            rec_w(rec)
+            return lambda: self._trickle(cfg.stall_max)
 
         status, rtype, rbody = self._mode_reply(mode)
         rec["status"] = status

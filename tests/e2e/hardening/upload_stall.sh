@@ -6,11 +6,7 @@
 # case needs a build with a short setting (tools/sanitize.sh builds with 3).
 source "$(dirname "$0")/../../common.sh"
 
-limit=$(sed -n 's/^CVREPORT_STALL_TIMEOUT:[A-Z]*=//p' "$CV_SANDBOX/build/CMakeCache.txt" 2>/dev/null)
-[ -n "$limit" ] || cv_skip "the build's CVREPORT_STALL_TIMEOUT is unknown"
-if [ "$limit" = 0 ] || [ "$limit" -gt 10 ]; then
-  cv_skip "this build waits ${limit}s for a stalled upload (0: for ever); the sanitized build (tools/sanitize.sh) waits 3s and runs this case"
-fi
+limit=$(cv_short_timeout CVREPORT_STALL_TIMEOUT)
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
 export CV_OBSERVE=$WORK/observed

@@ -31,6 +31,27 @@ tui_wait_exit
 expect_status 0
 [ -z "$(cv_work_dirs)" ] || cv_fail "a work directory was made"
 
+# An address root must not hand to libcurl, and a configuration others can
+# change: refused in the dialog before anything is collected.
+cv_config "SUBMIT_URI=file:///etc/shadow"
+tui_start
+tui_wait_for "SUBMIT_URI must be an http or https URL"
+expect_eq "$(tui_window_text "SUBMIT_URI must")" "SUBMIT_URI must be an http or https URL: file:///etc/shadow" "dialog text"
+tui_keys Enter
+tui_wait_exit
+expect_status 0
+expect_contains /var/log/cvreport.log "Error: SUBMIT_URI must be an http or https URL: file:///etc/shadow"
+[ -z "$(cv_work_dirs)" ] || cv_fail "a work directory was made"
+cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+chmod 0666 /etc/cvreport.conf
+tui_start
+tui_wait_for "is writable by others than root"
+tui_keys Enter
+tui_wait_exit
+expect_status 0
+expect_contains /var/log/cvreport.log "Error: /etc/cvreport.conf is writable by others than root (mode 0666): run chmod go-w /etc/cvreport.conf"
+[ -z "$(cv_work_dirs)" ] || cv_fail "a work directory was made"
+
 # A log that cannot be written: said on the screen, nothing logged.
 cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
 rm -f /var/log/cvreport.log

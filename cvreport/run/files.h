@@ -1,0 +1,35 @@
+// The files root reads or runs at the fixed paths: read only when they are
+// small regular files, trusted only when nobody but root can change them.
+#pragma once
+
+#include <stddef.h>
+
+#include <string>
+
+namespace cvreport {
+
+// The most of a configuration, sysconfig or release file that is read.
+inline constexpr size_t kMaxSettingsFileBytes = 1024 * 1024;
+
+enum class FileRead {
+  kRead,
+  kMissing,     // no such file: the caller decides whether that matters
+  kUnreadable,  // the reason in message
+};
+
+// Reads a regular file of at most kMaxSettingsFileBytes, following a link
+// only when followLinks. Never waits: a FIFO, a device or a directory is
+// refused after a non-blocking open, before anything is read from it.
+FileRead readSettingsFile(const char* path, bool followLinks, std::string& text,
+                          std::string* message);
+
+// 0 when the file at path is a regular file (or a link to one) that can be
+// changed by root only:
+// the file, a link there and the link's target are owned by root and not
+// writable by group or others, and so are the directories holding the path
+// and the target, of which none may be a sticky directory shared with
+// others such as /tmp. -1 with the sentence for the user, naming the file
+// and the fix, in message; -2 when path does not exist (message empty).
+int checkRootOnly(const std::string& path, std::string* message);
+
+}  // namespace cvreport
