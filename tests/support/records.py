@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Answers questions about the requests the test support service recorded.
 
-  records.py FILE count [auth=ok|bad|none]   number of requests (with that auth)
+  records.py FILE count [FIELD=VALUE...]     number of requests (with those fields,
+                                             e.g. auth=ok outcome=replied)
   records.py FILE last FIELD                 a field of the last request
   records.py FILE parts                      the last form's parts, one a line:
                                              name, filename, content type, value
@@ -33,8 +34,8 @@ def main(argv):
     with_form = [r for r in records if r.get("parts")]
     last = with_form[-1] if with_form else (records[-1] if records else {})
     if query == "count":
-        wanted = argv[3].split("=", 1)[1] if len(argv) > 3 else None
-        print(sum(1 for r in records if wanted is None or r.get("auth") == wanted))
+        wanted = [a.split("=", 1) for a in argv[3:]]
+        print(sum(1 for r in records if all(show(r.get(k)) == v for k, v in wanted)))
     elif query == "last":
         print(show(last.get(argv[3])))
     elif query == "parts":

@@ -51,6 +51,8 @@ Modes (what an authenticated, well-formed upload gets; 401s never vary):
   trickle           200 text/plain  "REPID=<id>" and then a few bytes a
                     second, never finishing (up to --stall-max seconds);
                     recorded with outcome "trickled"
+  slow-read         as "ok", but the body is read at 2 MiB a second, so
+                    that a test can interrupt an upload that would finish
 
 Nothing is printed on stdout.  One log line per request goes to stderr.
 Port and pid files are removed again on a clean exit (SIGTERM/SIGINT).
@@ -131,8 +133,11 @@ import urllib.parse
 MODES = (
     "ok", "ok-norepid", "ok-charset", "error500", "html", "html500",
     "notype", "close-mid-upload", "stall", "big-reply", "error500-long",
-    "escapes", "escapes500", "empty503", "redirect", "trickle",
+    "escapes", "escapes500", "empty503", "redirect", "trickle", "slow-read",
 )
+
+# How fast a "slow-read" upload is taken in, in bytes a second.
+SLOW_READ_RATE = 2 * 1024 * 1024
 
 # What a hostile service might put in its text: a terminal title (OSC), a
 # bell, a screen clear (CSI), and a carriage return that draws over the line.
@@ -702,7 +707,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def _mode_reply(self, mode):
         """(status, content type, body) for a successful upload."""
         repid = self.server.cfg.repid
-        if mode == "ok":
+        if mode in ("ok", "slow-read"):
             return 200, "text/plain", (
                 "REPID=%s\n\nThank you for your report.\n" % repid).encode()
         if mode == "ok-norepid":
@@ -976,6 +981,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     if not d:
                         break
                     mp.feed(d)
+                    if mode == "slow-read":
+                        time.sleep(len(d) / SLOW_READ_RATE)
                 problem = mp.close()
             except MultipartError as e:
                 mp.abort()
