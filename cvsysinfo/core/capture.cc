@@ -55,7 +55,8 @@ int run_command_parser(const char* command, LineParser* parser) {
     report_run_failure(command);
     return 1;
   }
-  char buffer[kLineBuffer];
+  // One byte more than a line may fill, for the end of the last line.
+  char buffer[kLineBuffer + 1];
   size_t held = 0;
   size_t total = 0;
   size_t got;
@@ -70,6 +71,11 @@ int run_command_parser(const char* command, LineParser* parser) {
       fprintf(stderr, "String is longer than limit, fail to parse!\n");
       return 1;
     }
+  }
+  // A last line without a line end is a line all the same.
+  if (held > 0) {
+    buffer[held] = '\0';
+    if (parser->on_line) parser->on_line(parser, buffer);
   }
   return out.finish();
 }

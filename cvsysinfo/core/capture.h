@@ -26,7 +26,8 @@ inline constexpr size_t kMaxCommandOutput = 64u << 20;
 // The command's wait status, or 1 when it could not be run, printed a line
 // the 4096-byte buffer cannot hold or more than kMaxCommandOutput bytes in
 // all; those failures are printed here, the lines before them delivered,
-// and a command given up on is killed and reaped.
+// and a command given up on is killed and reaped. A last line without a
+// line end is delivered too.
 int run_command_parser(const char* command, LineParser* parser);
 // Hands every line ended by CR or LF in buffer[0..held) to the parser and
 // moves the unfinished rest to the front; returns how many bytes that is.

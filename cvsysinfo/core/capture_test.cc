@@ -57,7 +57,18 @@ TEST(RunCommandParser, LinesStatusAndLimits) {
   int status = -1;
   EXPECT_EQ(lines_of("printf 'a\\r\\n\\r\\nb\\n'", &status), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(lines_of("printf 'one\\ntwo'"), std::vector<std::string>{"one"});
+  // The last line arrives with or without its line end.
+  struct {
+    const char* command;
+    std::vector<std::string> lines;
+  } endings[] = {
+      {"printf 'one\\ntwo'", {"one", "two"}},
+      {"printf 'one\\ntwo\\r'", {"one", "two"}},
+      {"printf 'only'", {"only"}},
+      {"printf ''", {}},
+  };
+  for (auto& c : endings) EXPECT_EQ(lines_of(c.command, &status), c.lines) << c.command;
+  EXPECT_EQ(status, 0);
   lines_of("echo x; exit 3", &status);
   EXPECT_EQ(WEXITSTATUS(status), 3);
   // A line that fills the whole buffer stops the parse; the command is
