@@ -52,8 +52,13 @@ void add_proc_file(xmlTextWriterPtr writer, const char* path, const char* elemen
 // One sysfs attribute (its first 4096 bytes, without the last line end) as
 // an element named after it; failures are written as its text.
 void add_sys_file(xmlTextWriterPtr writer, int dirfd, const char* name);
+// No real setting comes near this; the rest of a longer line is dropped.
+inline constexpr size_t kMaxConfLine = 64u << 10;
+
 // A shell-style configuration file as "CONF", personal values masked;
-// nothing at all when the file cannot be opened.
+// nothing at all when the file cannot be opened. A line longer than
+// kMaxConfLine bytes is cut there, with a message: the rest never becomes
+// a line of its own.
 void add_conf(xmlTextWriterPtr writer, const char* path);
 
 // Every character other than an ASCII letter or digit becomes "_".
