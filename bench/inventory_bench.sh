@@ -22,7 +22,7 @@ bench_host() {
   bash "$SRC/bench/make_sim_host.sh" "$n" "$host" >/dev/null
   cv_sim_host "$host"
   # One traced run records the command lines; its time does not count.
-  CV_TRACE_POPEN=$trace LD_PRELOAD=$fault_lib "$BIN/cvsysinfo" "$WORK/trace.xml" 2>/dev/null
+  CV_TRACE_COMMANDS=$trace LD_PRELOAD=$fault_lib "$BIN/cvsysinfo" "$WORK/trace.xml" 2>/dev/null
   local commands
   commands=$(tr -cd '\0' <"$trace" | wc -c)
   read -r t_inv _ status < <(measure "$BIN/cvsysinfo" "$WORK/inventory-$n.xml")

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     fprintf(stderr, "Failed to initialize cvctl library, err = %d!\n", rc);
     return rc;
   }
-  cvsysinfo::makeXmlReport(argv[1]);
+  bool written = cvsysinfo::makeXmlReport(argv[1]);
   xmlCleanupParser();
   cvctl_close();
-  return 0;
+  return written ? 0 : 1;
 }

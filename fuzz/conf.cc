@@ -15,6 +15,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cvsysinfo::add_conf(document.writer(), file.hold(text));
   document.finish();
 
+  // A first line past the limit: what follows the limit on it is dropped,
+  // never read as a line of its own.
+  std::string padded = "LONG=" + std::string(cvsysinfo::kMaxConfLine - 5, 'x');
+  size_t line_end = text.find('\n');
+  std::string rest = line_end == std::string::npos ? std::string() : text.substr(line_end);
+  fuzz::Document overlong, expected;
+  cvsysinfo::add_conf(overlong.writer(), file.hold(padded + text));
+  cvsysinfo::add_conf(expected.writer(), file.hold(padded + rest));
+  if (overlong.finish() != expected.finish()) fuzz::fail("the rest of a long line changed the document");
+
   // One value, as a line's text after the "=".
   std::vector<char> value(text.begin(), text.end());
   value.push_back('\0');

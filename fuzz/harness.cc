@@ -12,8 +12,6 @@
 #include <memory>
 
 extern "C" {
-FILE* __real_popen(const char* command, const char* type);
-int __real_pclose(FILE* stream);
 [[noreturn]] void __real__exit(int status);
 }
 
@@ -25,7 +23,7 @@ struct Tools {
   ToolAnswer answer;
   int status = 0;
   std::vector<std::string> commands;
-  // The text each open stream reads from lives until its pclose.
+  // The text each open stream reads from lives until the command ends.
   std::map<FILE*, std::unique_ptr<std::string>> open;
 };
 
@@ -74,7 +72,7 @@ ToolScope::~ToolScope() {
   Tools& t = tools();
   t.active = false;
   t.answer = nullptr;
-  if (!t.open.empty()) fail("popen stream never closed");
+  if (!t.open.empty()) fail("a command's output was never closed");
 }
 
 const std::vector<std::string>& ToolScope::commands() const { return tools().commands; }
@@ -170,9 +168,11 @@ std::string Document::finish() {
 
 using fuzz::tools;
 
-extern "C" FILE* __wrap_popen(const char* command, const char* type) {
+// No shell is ever started: the product's commands are answered only
+// inside a ToolScope.
+extern "C" FILE* __wrap_cvsysinfo_start_command(const char* command, pid_t* pid) {
   auto& t = tools();
-  if (!t.active) return __real_popen(command, type);
+  if (!t.active) fuzz::fail("a command was run outside a ToolScope", command);
   t.commands.emplace_back(command);
   auto text = std::make_unique<std::string>(t.answer(command));
   // fmemopen wants at least one byte; an empty answer reads as /dev/null.
@@ -180,16 +180,18 @@ extern "C" FILE* __wrap_popen(const char* command, const char* type) {
                                : fmemopen(&(*text)[0], text->size(), "r");
   if (!stream) fuzz::fail("cannot open a stream for the tool's answer");
   t.open.emplace(stream, std::move(text));
+  *pid = 0;
   return stream;
 }
 
-extern "C" int __wrap_pclose(FILE* stream) {
+// A command given up on (kill_first) has no status of its own to give.
+extern "C" int __wrap_cvsysinfo_end_command(FILE* stream, pid_t, int kill_first) {
   auto& t = tools();
   auto it = t.open.find(stream);
-  if (it == t.open.end()) return __real_pclose(stream);
+  if (it == t.open.end()) fuzz::fail("a command ended that was never started");
   fclose(stream);
   t.open.erase(it);
-  return t.status;
+  return kill_first ? -1 : t.status;
 }
 
 extern "C" void __wrap__exit(int status) {

@@ -1,5 +1,5 @@
 // What the fuzz targets share. The product code reads the outside world
-// through popen, files and libxml2's writer; here those become the fuzzer's
+// through commands, files and libxml2's writer; here those become the fuzzer's
 // bytes, and what the code writes is checked as strictly as a consumer of the
 // inventory would read it.
 #pragma once
@@ -17,11 +17,12 @@ namespace fuzz {
 // Stops the run with a finding: libFuzzer keeps the input that led here.
 [[noreturn]] void fail(const char* what, const std::string& detail = std::string());
 
-// While a ToolScope lives, every popen() of the code under test is answered
-// by `answer` (given the command text) instead of running a shell, and
-// pclose() gives `status`. The link options (-Wl,--wrap=popen,pclose,_exit)
-// route the product's calls here; a product call of _exit, which the
-// inventory makes when a writer call fails, is a finding.
+// While a ToolScope lives, every command the code under test starts is
+// answered by `answer` (given the command text) instead of running a shell,
+// and its end gives `status`; a command outside a ToolScope is a finding.
+// The link options (-Wl,--wrap=cvsysinfo_start_command,...,_exit) route the
+// product's calls here; a product call of _exit, which the inventory makes
+// when a writer call fails, is a finding.
 using ToolAnswer = std::function<std::string(const std::string& command)>;
 class ToolScope {
  public:

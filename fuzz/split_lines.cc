@@ -16,9 +16,10 @@ void collect(cvsysinfo::LineParser* parser, char* line) {
 
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// The non-empty lines the output holds, each cut at a zero byte as the
-// callback sees it, and whether an unfinished run of 4096 bytes or more
-// (which stops the parse) occurs.
+// The non-empty lines the output holds, the last one with or without its
+// line end, each cut at a zero byte as the callback sees it, and whether a
+// run of 4096 bytes or more without a line end (which stops the parse)
+// occurs.
 std::vector<std::string> expectedLines(const std::string& out, bool& overlong) {
   std::vector<std::string> lines;
   overlong = false;
@@ -27,7 +28,8 @@ std::vector<std::string> expectedLines(const std::string& out, bool& overlong) {
     size_t end = start;
     while (end < out.size() && !isLineEnd(out[end])) ++end;
     if (end - start >= 4096) overlong = true;
-    if (end == out.size()) break;  // no line end: never delivered
+    if (end == out.size() && overlong) break;
+    // The last line counts even without a line end.
     std::string line = out.substr(start, end - start);
     line.resize(strlen(line.c_str()));
     if (!line.empty()) lines.push_back(line);

@@ -40,6 +40,12 @@ void add_root_usage(xmlTextWriterPtr writer, unsigned int id) {
   // The root comes from a tool and goes back into a shell command.
   std::string root = trim(output);
   putElement(writer, "CtRoot", root.c_str());
+  // df without a path would report the host's file systems as the
+  // container's.
+  if (root.empty()) {
+    fprintf(stderr, "Failed to retrieve Container's %u root, disk usage skipped!\n", id);
+    return;
+  }
   LineParser inodes{writer, df_inodes_parser, nullptr};
   if (command_with_value(command, "df -Pi %s", root)) run_command_parser(command.c_str(), &inodes);
   LineParser space{writer, df_space_parser, nullptr};

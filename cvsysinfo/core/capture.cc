@@ -23,6 +23,12 @@ void report_run_failure(const char* command) {
   fprintf(stderr, "Failed to run '%s':  %s\n", command, strerror(errno));
 }
 
+// The reader that gives up stops the command too (its owner does), so a
+// tool that ignores the closed pipe cannot keep the run waiting.
+void report_output_cap(const char* command) {
+  fprintf(stderr, "Output of '%s' is longer than %zu bytes, not read to its end\n", command, kMaxCommandOutput);
+}
+
 }  // namespace
 
 size_t split_lines(char* buffer, size_t held, LineParser* parser) {
@@ -44,30 +50,39 @@ size_t split_lines(char* buffer, size_t held, LineParser* parser) {
 }
 
 int run_command_parser(const char* command, LineParser* parser) {
-  PipeOwner out(popen(command, "r"));
+  CommandOwner out(command);
   if (!out) {
     report_run_failure(command);
     return 1;
   }
-  char buffer[kLineBuffer];
+  // One byte more than a line may fill, for the end of the last line.
+  char buffer[kLineBuffer + 1];
   size_t held = 0;
-  while (!feof(out.get()) && !ferror(out.get())) {
-    size_t got = fread(buffer + held, 1, sizeof buffer - held, out.get());
-    if (got == 0) break;
-    held = split_lines(buffer, held + got, parser);
-    if (held == sizeof buffer) {
-      fprintf(stderr, "String is longer than limit, fail to parse!\n");
-      // Closing our end (the owner does) stops a command that goes on
-      // writing; then it is reaped.
+  size_t total = 0;
+  size_t got;
+  while ((got = fread(buffer + held, 1, kLineBuffer - held, out.get())) > 0) {
+    total += got;
+    if (total > kMaxCommandOutput) {
+      report_output_cap(command);
       return 1;
     }
+    held = split_lines(buffer, held + got, parser);
+    if (held == kLineBuffer) {
+      fprintf(stderr, "String is longer than limit, fail to parse!\n");
+      return 1;
+    }
+  }
+  // A last line without a line end is a line all the same.
+  if (held > 0) {
+    buffer[held] = '\0';
+    if (parser->on_line) parser->on_line(parser, buffer);
   }
   return out.finish();
 }
 
 bool read_command_output(const char* command, std::string& output) {
   output.clear();
-  PipeOwner out(popen(command, "r"));
+  CommandOwner out(command);
   if (!out) {
     report_run_failure(command);
     return false;
@@ -78,12 +93,9 @@ bool read_command_output(const char* command, std::string& output) {
     size_t got;
     while ((got = fread(piece, 1, sizeof piece, out.get())) > 0) {
       if (output.size() + got > kMaxCommandOutput) {
-        fprintf(stderr, "Output of '%s' is longer than %zu bytes, not read to its end\n", command,
-                kMaxCommandOutput);
+        report_output_cap(command);
         output.clear();
         output.shrink_to_fit();
-        // Closing our end (the owner does) stops a tool that goes on
-        // writing; then it is reaped.
         return false;
       }
       output.append(piece, got);
@@ -94,6 +106,7 @@ bool read_command_output(const char* command, std::string& output) {
     output.shrink_to_fit();
     return false;
   }
+  out.finish();
   return true;
 }
 

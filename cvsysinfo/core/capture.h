@@ -1,7 +1,8 @@
 // How command output and files enter the document: line by line through a
 // callback, whole as the text of one element, a tool's own XML embedded,
 // kernel files, and shell-style configuration files with personal data
-// masked. Commands run through the shell, one at a time, to their end.
+// masked. Commands run through the shell, one at a time, to their end or
+// to the point where the reader gives up on them.
 #pragma once
 
 #include <libxml/xmlwriter.h>
@@ -18,20 +19,23 @@ struct LineParser {
   void* context;
 };
 
-// The command's wait status, or 1 when it could not be run or printed a
-// line the 4096-byte buffer cannot hold; both failures are printed here.
+// A tool whose output never ends would otherwise take all of the host's
+// memory or disk; no real output of the tools run comes near this.
+inline constexpr size_t kMaxCommandOutput = 64u << 20;
+
+// The command's wait status, or 1 when it could not be run, printed a line
+// the 4096-byte buffer cannot hold or more than kMaxCommandOutput bytes in
+// all; those failures are printed here, the lines before them delivered,
+// and a command given up on is killed and reaped. A last line without a
+// line end is delivered too.
 int run_command_parser(const char* command, LineParser* parser);
 // Hands every line ended by CR or LF in buffer[0..held) to the parser and
 // moves the unfinished rest to the front; returns how many bytes that is.
 size_t split_lines(char* buffer, size_t held, LineParser* parser);
 
-// A tool whose output never ends would otherwise take all of the host's
-// memory; no real output of the tools run comes near this.
-inline constexpr size_t kMaxCommandOutput = 64u << 20;
-
 // The command's whole standard output; false (output empty, the reason
-// printed here) when it could not be run or printed more than
-// kMaxCommandOutput bytes.
+// printed here, the command killed and reaped) when it could not be run or
+// printed more than kMaxCommandOutput bytes.
 bool read_command_output(const char* command, std::string& output);
 
 // The command's output as the text of one element; nothing is written
@@ -48,8 +52,13 @@ void add_proc_file(xmlTextWriterPtr writer, const char* path, const char* elemen
 // One sysfs attribute (its first 4096 bytes, without the last line end) as
 // an element named after it; failures are written as its text.
 void add_sys_file(xmlTextWriterPtr writer, int dirfd, const char* name);
+// No real setting comes near this; the rest of a longer line is dropped.
+inline constexpr size_t kMaxConfLine = 64u << 10;
+
 // A shell-style configuration file as "CONF", personal values masked;
-// nothing at all when the file cannot be opened.
+// nothing at all when the file cannot be opened. A line longer than
+// kMaxConfLine bytes is cut there, with a message: the rest never becomes
+// a line of its own.
 void add_conf(xmlTextWriterPtr writer, const char* path);
 
 // Every character other than an ASCII letter or digit becomes "_".

@@ -1,8 +1,11 @@
 #include "core/capture.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -54,7 +57,18 @@ TEST(RunCommandParser, LinesStatusAndLimits) {
   int status = -1;
   EXPECT_EQ(lines_of("printf 'a\\r\\n\\r\\nb\\n'", &status), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(lines_of("printf 'one\\ntwo'"), std::vector<std::string>{"one"});
+  // The last line arrives with or without its line end.
+  struct {
+    const char* command;
+    std::vector<std::string> lines;
+  } endings[] = {
+      {"printf 'one\\ntwo'", {"one", "two"}},
+      {"printf 'one\\ntwo\\r'", {"one", "two"}},
+      {"printf 'only'", {"only"}},
+      {"printf ''", {}},
+  };
+  for (auto& c : endings) EXPECT_EQ(lines_of(c.command, &status), c.lines) << c.command;
+  EXPECT_EQ(status, 0);
   lines_of("echo x; exit 3", &status);
   EXPECT_EQ(WEXITSTATUS(status), 3);
   // A line that fills the whole buffer stops the parse; the command is
@@ -66,6 +80,44 @@ TEST(RunCommandParser, LinesStatusAndLimits) {
   lines = lines_of("seq 1 3000");
   ASSERT_EQ(lines.size(), 3000u);
   EXPECT_EQ(lines[2999], "3000");
+}
+
+// The pid the command's shell wrote to `file`, once the run has returned.
+bool still_there(const std::string& file) {
+  std::ifstream in(file);
+  pid_t pid = 0;
+  in >> pid;
+  return pid <= 0 || kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+TEST(RunCommandParser, EndlessOutputIsCappedAndTheCommandKilled) {
+  char dir[] = "/tmp/cvcapture_test.XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string pid_file = std::string(dir) + "/pid";
+  // 80 MB in lines of 4001 bytes from a shell that ignores the closed pipe,
+  // then a wait that holds the pipe open: only killing it ends the run.
+  std::string command = "echo $$ >" + pid_file +
+                        "; trap '' PIPE; i=0; while [ $i -lt 20000 ]; do printf '%04000d\\n' 0; i=$((i + 1)); done;"
+                        " exec sleep 30";
+  size_t count = 0;
+  size_t bytes = 0;
+  struct Tally {
+    size_t* count;
+    size_t* bytes;
+  } tally{&count, &bytes};
+  LineParser parser{nullptr,
+                    [](LineParser* p, char* line) {
+                      auto* t = static_cast<Tally*>(p->context);
+                      ++*t->count;
+                      *t->bytes += strlen(line) + 1;
+                    },
+                    &tally};
+  EXPECT_EQ(run_command_parser(command.c_str(), &parser), 1);
+  EXPECT_LE(bytes, kMaxCommandOutput);
+  EXPECT_GT(bytes, kMaxCommandOutput - 2 * 4001);
+  EXPECT_FALSE(still_there(pid_file));
+  unlink(pid_file.c_str());
+  rmdir(dir);
 }
 
 TEST(ReadCommandOutput, WholeOutputAnySize) {

@@ -21,6 +21,24 @@ const char* const kMaskedConfKeys[] = {
     "IPV6DHCPDNSservers", "TerminalServerLicensingServers", "CLUSTERIP",
 };
 
+// Read in pieces, the rest of a long line would be taken for a line of its
+// own and could name a key the file never set.
+bool read_conf_line(FILE* in, const char* path, std::string& line) {
+  line.clear();
+  bool reported = false;
+  int c;
+  while ((c = getc(in)) != EOF) {
+    if (c == '\n') return true;
+    if (line.size() < kMaxConfLine) {
+      line += static_cast<char>(c);
+    } else if (!reported) {
+      fprintf(stderr, "Line of %s longer than %zu bytes, the rest of it dropped\n", path, kMaxConfLine);
+      reported = true;
+    }
+  }
+  return !line.empty();
+}
+
 }  // namespace
 
 bool is_masked_conf_key(const char* name) {
@@ -76,9 +94,9 @@ void add_conf(xmlTextWriterPtr writer, const char* path) {
   out.start("CONF");
   std::string group;  // the open group's prefix as written; empty when none
   bool group_open = false;
-  char line[4096];
-  while (fgets(line, sizeof line, in.get())) {
-    char* key = line;
+  std::string text;
+  while (read_conf_line(in.get(), path, text)) {
+    char* key = &text[0];
     while (is_blank(*key)) ++key;
     if (*key == '#') continue;
     char* eq = strchr(key, '=');

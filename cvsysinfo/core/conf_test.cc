@@ -67,9 +67,26 @@ TEST(AddConf, GroupsKeysMasksAndSkips) {
   EXPECT_EQ(conf_document("KEY =v\n1ST=first\nca.f\xc3\xa9=u\n"),
             "<CONF><KEY_>v</KEY_><_1ST>first</_1ST><ca><f__>u</f__></ca></CONF>");
   EXPECT_EQ(conf_document(""), "<CONF/>");
+  EXPECT_EQ(conf_document("LAST=no line end"), "<CONF><LAST>no line end</LAST></CONF>");
   TestWriter w;
   add_conf(w.get(), "/nonexistent/cv.conf");
   EXPECT_EQ(w.text(), "");
+}
+
+TEST(AddConf, LongLinesNeverInventKeys) {
+  std::string long_value(5000, 'v');
+  std::string at_limit(kMaxConfLine - 4, 'w');
+  struct {
+    std::string content, document;
+  } cases[] = {
+      // Longer than any buffer of a few kilobytes: one key, whole.
+      {"A=" + long_value + "=B=1\nC=2\n", "<CONF><A>" + long_value + "=B=1</A><C>2</C></CONF>"},
+      {"G.A=" + long_value + ".X=1\n", "<CONF><G><A>" + long_value + ".X=1</A></G></CONF>"},
+      // Past the limit: cut there, the rest of the line dropped.
+      {"BIG=" + at_limit + "=tail\nN=1\n", "<CONF><BIG>" + at_limit + "</BIG><N>1</N></CONF>"},
+      {"BIG=" + at_limit + "\nN=1\n", "<CONF><BIG>" + at_limit + "</BIG><N>1</N></CONF>"},
+  };
+  for (auto& c : cases) EXPECT_EQ(conf_document(c.content), c.document) << c.content.substr(0, 40);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <libxml/xmlreader.h>
 #include <libxml/xmlwriter.h>
 #include <stdio.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <memory>
@@ -50,26 +51,39 @@ struct FileCloser {
 };
 using FileOwner = std::unique_ptr<FILE, FileCloser>;
 
-// A popen() stream. finish() reaps the command and gives its wait status;
-// a stream dropped unfinished is reaped all the same, its status unread.
-class PipeOwner {
+// How CommandOwner starts a command (its output stream and process group
+// leader, or null with errno set) and ends it (the wait status, or -1).
+// They have C names and a file of their own (spawn.cc) so that the fuzz
+// targets can answer commands at link time (--wrap) instead of a shell.
+extern "C" {
+FILE* cvsysinfo_start_command(const char* command, pid_t* pid);
+int cvsysinfo_end_command(FILE* out, pid_t pid, int kill_first);
+}
+
+// A shell command whose standard output is read through get(). It runs in
+// a process group of its own with standard input from /dev/null, so that a
+// reader that stops before the end can end it and all it started: closing
+// the pipe alone leaves a tool that ignores SIGPIPE writing for ever, and
+// reaping it waits as long. finish() reaps the command and gives its wait
+// status; a command dropped unfinished is stopped, then reaped.
+class CommandOwner {
  public:
-  explicit PipeOwner(FILE* pipe) : pipe_(pipe) {}
-  ~PipeOwner() { finish(); }
-  PipeOwner(const PipeOwner&) = delete;
-  PipeOwner& operator=(const PipeOwner&) = delete;
-  FILE* get() const { return pipe_; }
-  explicit operator bool() const { return pipe_ != nullptr; }
-  // The command's wait status, or -1 when it could not be reaped.
-  int finish() {
-    if (!pipe_) return -1;
-    int status = pclose(pipe_);
-    pipe_ = nullptr;
-    return status;
-  }
+  // !*this, errno set, when the command could not be started.
+  explicit CommandOwner(const char* command);
+  ~CommandOwner() { stop(); }
+  CommandOwner(const CommandOwner&) = delete;
+  CommandOwner& operator=(const CommandOwner&) = delete;
+  FILE* get() const { return out_; }
+  explicit operator bool() const { return out_ != nullptr; }
+  // The command's wait status after its output ended, or -1 when it could
+  // not be reaped.
+  int finish();
+  // Kills the command's process group and reaps it.
+  void stop();
 
  private:
-  FILE* pipe_;
+  FILE* out_ = nullptr;
+  pid_t pid_ = -1;
 };
 
 struct DirCloser {

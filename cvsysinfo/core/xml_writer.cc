@@ -22,12 +22,17 @@ const char* safe_text(const char* text, size_t length, std::string& mended) {
   return mend_xml_text(text, length, mended) ? mended.c_str() : text;
 }
 
+void (*writer_failure_hook)() = nullptr;
+
 }  // namespace
+
+void on_writer_failure(void (*hook)()) { writer_failure_hook = hook; }
 
 void check_xml_rc(const char* function, unsigned line, int rc) {
   if (rc >= 0) return;
   fprintf(stderr, "libxml err %d at %s:%u\n", rc, function, line);
   fflush(stderr);
+  if (writer_failure_hook) writer_failure_hook();
   // The status is the writer's result; one that the system would show as 0
   // would report the broken document as a success.
   int status = rc & 0xff;

@@ -18,6 +18,10 @@ extern uint32_t running_ct_count;
 // Ends the process on a negative rc after printing the message above; the
 // exit status is the rc's low byte, or 1 where that would read as success.
 void check_xml_rc(const char* function, unsigned line, int rc);
+// Called by check_xml_rc right before it ends the process, so that the
+// document's owner can remove what must not outlive a failed run; it must
+// be safe to call at any point of the run.
+void on_writer_failure(void (*hook)());
 
 // One section's view of the document: names and texts are made safe for
 // XML (xml_safe.h) and a failure is reported under the section's name and

@@ -32,7 +32,7 @@ expect_contains "$ERR" "Output of 'cvctl exec 101 netstat -anlp' is longer than 
 expect_eq "$(xpath 'count(//memcheck)')" 0 "memcheck elements"
 expect_eq "$(xpath 'count(/CVLIN/CONTAINERS/CT[CTID=101]/Ports)')" 0 "Ports of 101"
 expect_eq "$(xpath 'count(/CVLIN/CONTAINERS/CT[CTID=101]/Docker)')" 1 "Docker of 101, after Ports"
-# The run ended, so every tool given up on was stopped and reaped: pclose
-# waits for it.
+# The run ended, so every tool given up on was stopped and reaped: the
+# reader kills it, then waits for it.
 
 cv_pass

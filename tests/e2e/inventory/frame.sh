@@ -12,9 +12,9 @@ expect_status 1
 expect_empty "$OUT"
 expect_empty "$ERR"
 
-# A path in a directory that does not exist: the writer's message, status 0.
+# A path in a directory that does not exist: the writer's message, status 1.
 run_cvsysinfo /nonexistent/dir/out.xml
-expect_status 0
+expect_status 1
 expect_eq "$(cat "$OUT")" "testXmlwriterFilename: Error creating the xml writer" "stdout"
 [ ! -e /nonexistent/dir/out.xml ] || cv_fail "a file was made"
 
