@@ -53,10 +53,11 @@ cv_overlay /usr/sbin
 MARKER=cv-slow-$(basename "$CV_SANDBOX")
 printf '#!/bin/bash\nexec -a %s sleep 600\n' "$MARKER" >/usr/sbin/dmesg
 chmod 0755 /usr/sbin/dmesg
+slow_command_runs() { pgrep -f "$MARKER" >/dev/null; }
 for case in INT:2:group TERM:15:pid HUP:1:group; do
   IFS=: read -r sig number target <<<"$case"
   start_report
-  wait_for "the slow command" pgrep -f "$MARKER"
+  wait_for "the slow command" slow_command_runs
   interrupt "$sig" "$target"
   expect_status $((128 + number))
   expect_eq "$(cat "$ERR")" "Report interrupted by SIG$sig: nothing was sent." "SIG$sig: stderr"
@@ -80,6 +81,7 @@ for case in INT:2:group TERM:15:pid; do
   wait_for "the upload" grep -q "Upload progress" "$OUT"
   interrupt "$sig" "$target"
   expect_status $((128 + number))
+  [ -n "$(cv_work_dirs)" ] || cv_fail "SIG$sig: no work directory kept; /tmp holds: $(ls -la /tmp)"
   expect_kept_workdir "Report interrupted by SIG$sig: nothing was sent."
   cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "SIG$sig: the kept archive differs"
   # The worker hung up wherever it was: the upload, which would have gone
