@@ -6,6 +6,8 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -212,6 +214,43 @@ TEST(EmbedXml, AttributesThatBecomeOneNameAreWrittenOnce) {
   TestWriter w;
   embed_xml(w.get(), "<check b:c=\"1\" b_c=\"2\" xml:lang=\"en\" xml_lang=\"x\" d=\"3\"/>");
   EXPECT_EQ(w.text(), "<check b_c=\"1\" xml_lang=\"en\" d=\"3\"/>");
+}
+
+TEST(Spawn, PlainCommandsAndShellCommandsReadTheSame) {
+  std::string output;
+  ASSERT_TRUE(read_command_output("printf %s,%s a b", output));
+  EXPECT_EQ(output, "a,b");
+  ASSERT_TRUE(read_command_output("/bin/echo -n x  y", output));
+  EXPECT_EQ(output, "x y");
+  // Started without the shell, the program reads stdin from /dev/null.
+  ASSERT_TRUE(read_command_output("cat", output));
+  EXPECT_EQ(output, "");
+  // A program that is missing fails as it does under the shell: status 127,
+  // the shell's complaint on stderr, nothing read.
+  std::vector<std::string> lines;
+  LineParser parser{nullptr, nullptr, nullptr};
+  testing::internal::CaptureStderr();
+  int status = run_command_parser("cvsysinfo-no-such-program --x", &parser);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 127) << status;
+  EXPECT_NE(err.find("not found"), std::string::npos) << err;
+  EXPECT_EQ(err.find("Failed to run"), std::string::npos) << err;
+}
+
+TEST(Spawn, ScriptsWithoutAnInterpreterLineRunUnderTheShell) {
+  char dir[] = "/tmp/cvsysinfo-spawn.XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string script = std::string(dir) + "/plain-script";
+  FILE* file = fopen(script.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  fputs("echo from-script \"$1\"\n", file);
+  fclose(file);
+  chmod(script.c_str(), 0755);
+  std::string output;
+  EXPECT_TRUE(read_command_output((script + " arg").c_str(), output));
+  EXPECT_EQ(output, "from-script arg\n");
+  unlink(script.c_str());
+  rmdir(dir);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
+
 
 namespace cvsysinfo {
 namespace {
@@ -13,7 +15,45 @@ bool within_limit(std::string& command) {
   return false;
 }
 
+bool is_plain_character(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || strchr("_./:=,+%@-", c);
+}
+
+// What the shell runs itself rather than a program of that name; some of
+// them (echo, printf, test) are programs too, but read their arguments
+// differently.
+const char* const kShellWords[] = {
+    ".", ":", "[", "alias", "bg", "break", "case", "cd", "chdir", "command", "continue", "do", "done",
+    "echo", "elif", "else", "esac", "eval", "exec", "exit", "export", "false", "fc", "fg", "fi", "for",
+    "function", "getopts", "hash", "if", "in", "jobs", "kill", "local", "printf", "pwd", "read",
+    "readonly", "return", "select", "set", "shift", "test", "then", "times", "trap", "true", "type",
+    "ulimit", "umask", "unalias", "unset", "until", "wait", "while",
+};
+
 }  // namespace
+
+bool plain_command_words(const char* command, std::vector<std::string>& words) {
+  words.clear();
+  std::string word;
+  for (const char* p = command;; ++p) {
+    if (*p == ' ' || *p == '\0') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+      if (*p == '\0') break;
+    } else if (is_plain_character(*p)) {
+      word += *p;
+    } else {
+      words.clear();
+      return false;
+    }
+  }
+  bool plain = !words.empty() && words[0].find('=') == std::string::npos;
+  for (const char* shell_word : kShellWords) {
+    if (plain && words[0] == shell_word) plain = false;
+  }
+  if (!plain) words.clear();
+  return plain;
+}
 
 bool format_command(std::string& command, const char* format, ...) {
   va_list args;

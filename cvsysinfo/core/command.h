@@ -9,6 +9,7 @@
 #include <stddef.h>
 
 #include <string>
+#include <vector>
 
 namespace cvsysinfo {
 
@@ -26,5 +27,12 @@ bool command_with_value(std::string& command, const char* format, const std::str
 // Quotes a value from outside the program for the shell; values made only
 // of harmless characters come back unchanged.
 std::string shell_quote(const std::string& value);
+
+// A command the shell would only split at blanks: words of
+// [A-Za-z0-9_./:=,+%@-] separated by spaces, whose first word names a
+// program (not a builtin, keyword or assignment of the shell). Such a
+// command may be started without the shell, from these words; false for
+// anything else, which the shell runs.
+bool plain_command_words(const char* command, std::vector<std::string>& words);
 
 }  // namespace cvsysinfo
