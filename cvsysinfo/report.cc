@@ -160,11 +160,11 @@ int open_output(const char* output_path, bool& replace) {
   return open_temporary(output_path);
 }
 
-void write_sections(const SectionWriter& out) {
+void write_sections(const SectionWriter& out, int jobs) {
   out.check(xmlTextWriterStartDocument(out.raw(), nullptr, "UTF-8", nullptr));
   out.check(xmlTextWriterStartElement(out.raw(), reinterpret_cast<const xmlChar*>("CVLIN")));
   add_cvlist(out.raw());
-  add_containers(out.raw());
+  add_containers(out.raw(), jobs);
   add_node(out.raw());
   add_templates(out.raw());
   out.check(xmlTextWriterEndElement(out.raw()));
@@ -173,7 +173,7 @@ void write_sections(const SectionWriter& out) {
 
 }  // namespace
 
-bool makeXmlReport(const char* output_path) {
+bool makeXmlReport(const char* output_path, int jobs) {
   OutputFile file;
   bool replace;
   file.fd = FdOwner(open_output(output_path, replace));
@@ -191,7 +191,7 @@ bool makeXmlReport(const char* output_path) {
   on_writer_failure(remove_temporary);
   file.sync = replace;
   SectionWriter out(writer.get(), "makeXmlReport");
-  write_sections(out);
+  write_sections(out, jobs);
   // Writes what is still buffered and closes the file.
   writer.reset();
   if (file.failed) out.check(-1);

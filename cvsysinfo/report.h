@@ -11,7 +11,8 @@ namespace cvsysinfo {
 // False when the file cannot be made or put in place, reported here (the
 // writer's failure on stdout, as it has always been); a writer failure, a
 // failed write included, ends the process (check_xml_rc) and removes the
-// new file.
-bool makeXmlReport(const char* output_path);
+// new file. `jobs` containers are captured at once; the document is the
+// same for any number.
+bool makeXmlReport(const char* output_path, int jobs);
 
 }  // namespace cvsysinfo

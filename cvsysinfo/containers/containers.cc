@@ -5,9 +5,15 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/command.h"
+#include "core/diagnostics.h"
+#include "core/ordered_pool.h"
+#include "core/progress.h"
+#include "core/section_buffer.h"
 #include "core/text.h"
 #include "core/xml_writer.h"
 #include "docker/docker.h"
@@ -34,7 +40,7 @@ void add_root_usage(xmlTextWriterPtr writer, unsigned int id) {
   format_command(command, "cvlist -H -o root %d", static_cast<int>(id));
   std::string output;
   if (!read_command_output(command.c_str(), output)) {
-    fprintf(stderr, "Unable to get %s output\n", command.c_str());
+    diagnostic("Unable to get %s output\n", command.c_str());
     return;
   }
   // The root comes from a tool and goes back into a shell command.
@@ -43,7 +49,7 @@ void add_root_usage(xmlTextWriterPtr writer, unsigned int id) {
   // df without a path would report the host's file systems as the
   // container's.
   if (root.empty()) {
-    fprintf(stderr, "Failed to retrieve Container's %u root, disk usage skipped!\n", id);
+    diagnostic("Failed to retrieve Container's %u root, disk usage skipped!\n", id);
     return;
   }
   LineParser inodes{writer, df_inodes_parser, nullptr};
@@ -66,10 +72,41 @@ void add_running_details(xmlTextWriterPtr writer, unsigned int id) {
     add_command_out(writer, command.c_str(), "Ports");
   }
   add_docker(writer, id);
-  ++running_ct_count;
 }
 
-void add_software(xmlTextWriterPtr writer, unsigned int id) {
+// A package as the library gave it; a missing text stays missing.
+struct PackageRecord {
+  std::string name, arch, evr, description;
+  bool has_name, has_arch, has_evr, has_description;
+};
+
+const char* text_or_null(const std::string& text, bool present) { return present ? text.c_str() : nullptr; }
+
+// One container: what the platform library said about it, taken on the
+// main thread (the library promises nothing about threads), and then its
+// section with the messages that go with it, written on a pool thread.
+struct ContainerCapture {
+  unsigned int id = 0;
+  bool status_known = false;
+  unsigned int flags = 0;
+  std::vector<PackageRecord> packages;
+  std::string section;
+  std::string diagnostics;
+};
+
+void ask_library(ContainerCapture& capture) {
+  unsigned int id = capture.id;
+  ++total_ct_count;
+  cvctl_env_status_t status;
+  memset(&status, 0, sizeof status);
+  int rc = cvctl_get_env_status(id, &status, CVCTL_STATUS_ALL);
+  if (rc != 0) {
+    diagnostic("Failed to retrieve Container's %u status, err = %d!\n", id, rc);
+  } else {
+    capture.status_known = true;
+    capture.flags = status.mask;
+    if (capture.flags & CVCTL_ENV_RUNNING) ++running_ct_count;
+  }
   // The library's options record is smaller than what it is given here.
   union {
     struct options_cvtt options;
@@ -79,33 +116,38 @@ void add_software(xmlTextWriterPtr writer, unsigned int id) {
   cvtt_set_default_options(&options.options);
   struct package** packages = nullptr;
   cvtt_get_ve_pkgs(id, &options.options, &packages);
-  SectionWriter out(writer, "add_software");
-  out.start("InstalledSoftware");
   for (struct package** p = packages; p && *p; ++p) {
-    // A missing text gives an empty attribute rather than a broken run.
-    out.start("Package");
-    out.attribute("name", (*p)->name);
-    out.attribute("arch", (*p)->arch);
-    out.attribute("evr", (*p)->evr);
-    out.attribute("description", (*p)->descr);
-    out.end();
+    const struct package& package = **p;
+    capture.packages.push_back({package.name ? package.name : "", package.arch ? package.arch : "",
+                                package.evr ? package.evr : "", package.descr ? package.descr : "",
+                                package.name != nullptr, package.arch != nullptr, package.evr != nullptr,
+                                package.descr != nullptr});
   }
   cvtt_clean_packages_list(packages);
+}
+
+void add_software(xmlTextWriterPtr writer, const std::vector<PackageRecord>& packages) {
+  SectionWriter out(writer, "add_software");
+  out.start("InstalledSoftware");
+  for (const PackageRecord& package : packages) {
+    // A missing text gives an empty attribute rather than a broken run.
+    out.start("Package");
+    out.attribute("name", text_or_null(package.name, package.has_name));
+    out.attribute("arch", text_or_null(package.arch, package.has_arch));
+    out.attribute("evr", text_or_null(package.evr, package.has_evr));
+    out.attribute("description", text_or_null(package.description, package.has_description));
+    out.end();
+  }
   out.end();
 }
 
-void add_container(xmlTextWriterPtr writer, unsigned int id) {
+void write_container(xmlTextWriterPtr writer, const ContainerCapture& capture) {
+  unsigned int id = capture.id;
   SectionWriter out(writer, "add_containers");
   out.start("CT");
-  ++total_ct_count;
   putElement(writer, "CTID", static_cast<uint64_t>(id));
-  cvctl_env_status_t status;
-  memset(&status, 0, sizeof status);
-  int rc = cvctl_get_env_status(id, &status, CVCTL_STATUS_ALL);
-  if (rc != 0) {
-    fprintf(stderr, "Failed to retrieve Container's %u status, err = %d!\n", id, rc);
-  } else {
-    unsigned int flags = status.mask;
+  if (capture.status_known) {
+    unsigned int flags = capture.flags;
     const char* state = (flags & CVCTL_ENV_RUNNING)     ? "running"
                         : (flags & CVCTL_ENV_SUSPENDED) ? "suspended"
                         : (flags & CVCTL_ENV_MOUNTED)   ? "mounted"
@@ -118,8 +160,44 @@ void add_container(xmlTextWriterPtr writer, unsigned int id) {
   if (format_command(command, "cvctl --quiet runscript %d %s", static_cast<int>(id), kServicesScript)) {
     add_command_out(writer, command.c_str(), "Services");
   }
-  add_software(writer, id);
+  add_software(writer, capture.packages);
   out.end();
+}
+
+// The containers in listing order, captured `jobs` at once.
+void add_container_list(xmlTextWriterPtr writer, const std::vector<unsigned int>& ids, int jobs) {
+  ProgressLine progress("containers", ids.size());
+  OrderedPool pool(jobs);
+  pool.while_waiting([&progress] { progress.tick(); }, 200);
+  // With one at a time the messages come out as they arise, among the
+  // tools' own, as they always did.
+  bool keep_diagnostics = jobs > 1;
+  for (unsigned int id : ids) {
+    auto capture = std::make_shared<ContainerCapture>();
+    capture->id = id;
+    {
+      DiagnosticsCapture keep(keep_diagnostics ? &capture->diagnostics : nullptr);
+      ask_library(*capture);
+    }
+    pool.submit(
+        [capture, keep_diagnostics] {
+          DiagnosticsCapture keep(keep_diagnostics ? &capture->diagnostics : nullptr);
+          SectionBuffer buffer;
+          write_container(buffer.writer(), *capture);
+          capture->packages = std::vector<PackageRecord>();
+          capture->section = buffer.finish();
+        },
+        [capture, writer, &progress] {
+          write_section(writer, capture->section);
+          if (!capture->diagnostics.empty()) {
+            progress.clear();
+            fputs(capture->diagnostics.c_str(), stderr);
+          }
+          capture->section = std::string();
+          progress.step();
+        });
+  }
+  pool.drain();
 }
 
 }  // namespace
@@ -134,24 +212,26 @@ void df_space_parser(LineParser* parser, char* line) {
   write_df_element(parser, line, "DiskSpace", names);
 }
 
-void add_containers(xmlTextWriterPtr writer) {
+void add_containers(xmlTextWriterPtr writer, int jobs) {
   SectionWriter out(writer, "add_containers");
   out.start("CONTAINERS");
   EnvIdList* list = cvctl_alloc_env_ids();
   if (!list) {
-    fprintf(stderr, "Failed to allocate memory for Containers information!\n");
+    diagnostic("Failed to allocate memory for Containers information!\n");
   } else {
     int count = cvctl_get_env_ids_by_state(list, CVCTL_STATE_ALL);
     if (count < 0) {
-      fprintf(stderr, "Failed to retrieve Containers information, err = %d!\n", count);
+      diagnostic("Failed to retrieve Containers information, err = %d!\n", count);
     } else {
       out.start("CT");
       putElement(writer, "CTID", static_cast<uint64_t>(0));
       add_conf(writer, kGlobalConfig);
       out.end();
+      std::vector<unsigned int> ids;
       for (int i = 0; i < count && list->ids[i] != 0; ++i) {
-        if (list->ids[i] != 1) add_container(writer, list->ids[i]);
+        if (list->ids[i] != 1) ids.push_back(list->ids[i]);
       }
+      add_container_list(writer, ids, jobs);
     }
     cvctl_free_env_ids(list);
   }

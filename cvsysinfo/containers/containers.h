@@ -28,8 +28,10 @@ void add_cvlist(xmlTextWriterPtr writer);
 // then writes each row.
 void cvlist_parser(LineParser* parser, char* line);
 // The global configuration and every container; a failure of the
-// platform library is printed here and leaves CONTAINERS short.
-void add_containers(xmlTextWriterPtr writer);
+// platform library is printed here and leaves CONTAINERS short. `jobs`
+// containers are captured at once (1: one after another); the document
+// and cvsysinfo's own messages come out the same, in listing order.
+void add_containers(xmlTextWriterPtr writer, int jobs);
 // A df line of six fields as "DiskSpace" or "Inodes"; other lines give
 // nothing.
 void df_space_parser(LineParser* parser, char* line);

@@ -9,6 +9,7 @@
 
 #include <new>
 
+#include "core/diagnostics.h"
 #include "core/owners.h"
 #include "core/xml_writer.h"
 
@@ -20,13 +21,15 @@ constexpr size_t kLineBuffer = 4096;
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
 
 void report_run_failure(const char* command) {
-  fprintf(stderr, "Failed to run '%s':  %s\n", command, strerror(errno));
+  // strerror's buffer is shared by the threads that capture containers.
+  char reason[128];
+  diagnostic("Failed to run '%s':  %s\n", command, strerror_r(errno, reason, sizeof reason));
 }
 
 // The reader that gives up stops the command too (its owner does), so a
 // tool that ignores the closed pipe cannot keep the run waiting.
 void report_output_cap(const char* command) {
-  fprintf(stderr, "Output of '%s' is longer than %zu bytes, not read to its end\n", command, kMaxCommandOutput);
+  diagnostic("Output of '%s' is longer than %zu bytes, not read to its end\n", command, kMaxCommandOutput);
 }
 
 }  // namespace
@@ -68,7 +71,7 @@ int run_command_parser(const char* command, LineParser* parser) {
     }
     held = split_lines(buffer, held + got, parser);
     if (held == kLineBuffer) {
-      fprintf(stderr, "String is longer than limit, fail to parse!\n");
+      diagnostic("String is longer than limit, fail to parse!\n");
       return 1;
     }
   }
@@ -101,7 +104,7 @@ bool read_command_output(const char* command, std::string& output) {
       output.append(piece, got);
     }
   } catch (const std::bad_alloc&) {
-    fprintf(stderr, "Failed to allocate memory for '%s'\n", command);
+    diagnostic("Failed to allocate memory for '%s'\n", command);
     output.clear();
     output.shrink_to_fit();
     return false;

@@ -4,13 +4,14 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "core/diagnostics.h"
 
 namespace cvsysinfo {
 namespace {
 
 bool within_limit(std::string& command) {
   if (command.size() <= kMaxCommandLength) return true;
-  fprintf(stderr, "Command is longer than %zu bytes, not run: %s\n", kMaxCommandLength, command.c_str());
+  diagnostic("Command is longer than %zu bytes, not run: %s\n", kMaxCommandLength, command.c_str());
   command.clear();
   return false;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/capture.h"
+#include "core/diagnostics.h"
 #include "core/owners.h"
 #include "core/text.h"
 #include "core/xml_writer.h"
@@ -32,7 +33,7 @@ bool read_conf_line(FILE* in, const char* path, std::string& line) {
     if (line.size() < kMaxConfLine) {
       line += static_cast<char>(c);
     } else if (!reported) {
-      fprintf(stderr, "Line of %s longer than %zu bytes, the rest of it dropped\n", path, kMaxConfLine);
+      diagnostic("Line of %s longer than %zu bytes, the rest of it dropped\n", path, kMaxConfLine);
       reported = true;
     }
   }
