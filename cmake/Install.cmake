@@ -58,7 +58,7 @@ foreach(_cv_page cvreport.8 cvsysinfo.8 cvreport.conf.5)
   install(FILES ${CMAKE_BINARY_DIR}/man/${_cv_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${_cv_section})
 endforeach()
 
-install(FILES completion/cvreport DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES completion/cvreport completion/cvsysinfo DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 add_subdirectory(${PROJECT_SOURCE_DIR}/po ${CMAKE_BINARY_DIR}/po)
 install(FILES ${CVREPORT_POT} DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)

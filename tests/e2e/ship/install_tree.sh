@@ -26,6 +26,7 @@ expected=(
   /usr/share/man/man8/cvreport.8
   /usr/share/man/man5/cvreport.conf.5
   /usr/share/bash-completion/completions/cvreport
+  /usr/share/bash-completion/completions/cvsysinfo
   /usr/share/cvreport/cvreport.pot
   /usr/share/cvreport/inventory.xsl
   /usr/share/cvreport/fleet.xsl

@@ -45,6 +45,7 @@ expect_eq "$(rpm_ -qp --qf '%{NAME} %{VERSION}' "$pkg")" "cvreport $version" "na
 rpm_ -qpl "$pkg" >"$WORK/files"
 for path in /usr/sbin/cvreport /usr/sbin/cvsysinfo /usr/libexec/cvreport/cvreport_collector \
   /usr/libexec/cvreport/list_services /etc/cvreport.conf /usr/share/bash-completion/completions/cvreport \
+  /usr/share/bash-completion/completions/cvsysinfo \
   /usr/share/cvreport/cvreport.pot /usr/share/doc/cvreport/cvsysinfo.rng; do
   grep -qxF "$path" "$WORK/files" || fail "the package lacks $path"
 done
