@@ -4,49 +4,43 @@
 set -euo pipefail
 export LC_ALL=C
 SRC=${CV_SOURCE_DIR:-$(cd "$(dirname "$0")/../../.." && pwd)}
-fail() {
-  echo "FAIL [cvsysinfo_completion]: $*" >&2
-  exit 1
-}
 dir=$(mktemp -d)
 trap 'rm -rf -- "$dir"' EXIT
 touch "$dir/inventory.xml" "$dir/inside.txt"
 
-# The words offered for a command line whose last word is being completed,
-# from within $dir.
-complete_line() {
-  (cd "$dir" && bash --norc --noprofile -c '
-    source "$1"
-    shift
-    COMP_WORDS=("$@")
-    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-    COMP_LINE="$*"
-    _cvsysinfo
-    [ ${#COMPREPLY[@]} = 0 ] || printf "%s\n" "${COMPREPLY[@]}" | sort
-  ' complete "$SRC/completion/cvsysinfo" "$@")
-}
-expect() { # WANTED WORDS...
-  local wanted=$1 got
-  shift
-  got=$(complete_line "$@" | tr '\n' ' ')
-  [ "$got" = "$wanted" ] || fail "completing [$*]: got [$got], expected [$wanted]"
-}
-
-bash --norc --noprofile -c 'source "$1" && complete -p cvsysinfo' _ "$SRC/completion/cvsysinfo" |
-  grep -q -- '-F _cvsysinfo cvsysinfo' || fail "the script does not register _cvsysinfo for cvsysinfo"
-
-expect "-j " cvsysinfo -
-expect "1 16 2 4 8 " cvsysinfo -j ""
-expect "1 16 " cvsysinfo -j 1
-expect "inside.txt inventory.xml " cvsysinfo in
-expect "inventory.xml " cvsysinfo -j 4 inv
-expect "inventory.xml " cvsysinfo -j4 inv
-expect "inventory.xml " cvsysinfo -- inv
-# -j once; after "--" a leading "-" is a file name.
-expect "" cvsysinfo -j 4 -
-expect "" cvsysinfo -- -
-# Nothing is read after the output.
-expect "" cvsysinfo inventory.xml ""
-expect "" cvsysinfo -j 4 inventory.xml in
-
+# Each case: the words offered | the command line, its last word the one
+# being completed (a trailing blank: an empty word). Run in one shell that
+# sourced the completion, from within $dir.
+cd "$dir"
+bash --norc --noprofile -s "$SRC/completion/cvsysinfo" <<'CASES'
+source "$1"
+complete -p cvsysinfo | grep -q -- '-F _cvsysinfo cvsysinfo' || { echo "FAIL: _cvsysinfo is not registered" >&2; exit 1; }
+failed=0
+while IFS='|' read -r wanted line; do
+  [ -n "$line" ] || continue
+  read -r -a COMP_WORDS <<<"$line"
+  [[ $line == *" " ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  _cvsysinfo
+  got=
+  ((${#COMPREPLY[@]} == 0)) || got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ')
+  if [ "${got% }" != "$wanted" ]; then
+    echo "FAIL [cvsysinfo_completion]: [$line]: got [${got% }], expected [$wanted]" >&2
+    failed=1
+  fi
+done <<'LIST'
+-j|cvsysinfo -
+1 16 2 4 8|cvsysinfo -j 
+1 16|cvsysinfo -j 1
+inside.txt inventory.xml|cvsysinfo in
+inventory.xml|cvsysinfo -j 4 inv
+inventory.xml|cvsysinfo -j4 inv
+inventory.xml|cvsysinfo -- inv
+|cvsysinfo -j 4 -
+|cvsysinfo -- -
+|cvsysinfo inventory.xml 
+|cvsysinfo -j 4 inventory.xml in
+LIST
+exit "$failed"
+CASES
 echo "PASS [cvsysinfo_completion]"
