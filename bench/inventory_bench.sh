@@ -1,47 +1,142 @@
 #!/usr/bin/env bash
 # Inventory benchmark: cvsysinfo on simulated hosts of many running
-# containers whose tools answer at once, against running the very command
-# lines cvsysinfo ran, one after another with sh -c, in the same run (the
-# floor that running each tool through the shell sets). Targets: wall time
-# at most 1.10 times that floor; peak resident memory at most 16 MB and flat
-# from the small host to the large one.
+# containers, one after another (-j 1) and several at once (-j 4, the
+# default, and -j 16), in one run:
 #
-#   bench/inventory_bench.sh [SMALL] [LARGE]     (defaults 100 and 1000)
+#   - -j 1 against the floor its own command lines set when each is run with
+#     sh -c one after another: at most 1.10 with every command started
+#     through the shell, at most 0.85 as it runs (plain commands started
+#     without the shell);
+#   - tools that answer at once: -j 4 at most 0.60 times the -j 1 time;
+#   - tools that take LATENCY ms to enter a container (latency-ms of the
+#     simulated host): -j 4 at most 0.35 and -j 16 at most 0.20 times -j 1;
+#     on a host of MID containers, since -j 1 there takes minutes at 1000;
+#   - the documents of -j 1, 4 and 16 identical (the node's element, which
+#     reads the live machine, left out);
+#   - cvsysinfo's own peak resident memory at most 24 MB at -j 16, and flat
+#     (within 1 MB) from SMALL to LARGE containers for every N.
+#
+#   bench/inventory_bench.sh [SMALL] [LARGE] [MID] [LATENCY]
+#                                      (defaults 100, 1000, 200 and 20 ms)
 source "$(dirname "$0")/../tests/common.sh"
 source "$SRC/tests/sim_host.sh"
 
 small=${1:-100}
 large=${2:-1000}
+mid=${3:-200}
+latency=${4:-20}
 fault_lib=$CV_SANDBOX/build/lib/libcvfault.so
+[ -f "$fault_lib" ] || cv_fail "$fault_lib is not built"
+# cvsysinfo's own peak memory is traced by the preloaded library, which the
+# tools it starts do not load.
+preload=LD_PRELOAD=$fault_lib
 
 # Prints "SECONDS PEAK_KIB STATUS" for one command.
 measure() { python3 "$SRC/bench/measure.py" "$@"; }
 
-bench_host() {
-  local n=$1 host=$WORK/host-$1 trace=$WORK/trace-$1
-  bash "$SRC/bench/make_sim_host.sh" "$n" "$host" >/dev/null
-  cv_sim_host "$host"
-  # One traced run records the command lines; its time does not count.
-  CV_TRACE_COMMANDS=$trace LD_PRELOAD=$fault_lib "$BIN/cvsysinfo" "$WORK/trace.xml" 2>/dev/null
-  local commands
-  commands=$(tr -cd '\0' <"$trace" | wc -c)
-  read -r t_inv _ status < <(measure "$BIN/cvsysinfo" "$WORK/inventory-$n.xml")
-  [ "$status" = 0 ] || cv_fail "cvsysinfo failed with status $status"
-  # Its own peak memory, without the tools it runs, from a second run.
-  CV_TRACE_HWM=$WORK/hwm LD_PRELOAD=$fault_lib "$BIN/cvsysinfo" "$WORK/hwm.xml" 2>/dev/null
-  rss=$(awk '{ print $2 }' "$WORK/hwm")
-  xmllint --noout "$WORK/inventory-$n.xml" || cv_fail "the document is not well-formed"
-  read -r t_sh _ status < <(measure bash -c 'while IFS= read -r -d "" c; do sh -c "$c" >/dev/null 2>&1; done <"$1"' replay "$trace")
-  echo "$n containers: $commands commands; cvsysinfo ${t_inv}s (peak ${rss} KiB), sh -c floor ${t_sh}s"
-  eval "time_$n=$t_inv floor_$n=$t_sh rss_$n=$rss"
+make_host() { # N DIR [LATENCY_MS]
+  bash "$SRC/bench/make_sim_host.sh" "$1" "$2" >/dev/null
+  [ -z "${3:-}" ] || echo "$3" >"$2/latency-ms"
+  cv_sim_host "$2"
 }
 
-bench_host "$small"
-bench_host "$large"
-eval "t=\$time_$large f=\$floor_$large rs=\$rss_$small rl=\$rss_$large"
-ratio=$(python3 -c "print(f'{$t / $f:.3f}')")
-growth=$(python3 -c "print(f'{($rl - $rs) / 1024:.1f}')")
-echo "wall time at $large containers: ratio ${ratio} to the sh -c floor (target <= 1.10)"
-echo "peak resident memory: $(python3 -c "print(f'{$rs/1024:.1f}')") MB at $small, $(python3 -c "print(f'{$rl/1024:.1f}')") MB at $large (+${growth} MB; target <= 16 MB and flat)"
-python3 -c "import sys; sys.exit(0 if $ratio <= 1.10 and $rl <= 16 * 1024 and $rl - $rs <= 1024 else 1)" ||
-  { echo "benchmark target missed"; exit 1; }
+# The document without the node's element.
+containers_part() {
+  python3 -c '
+import re, sys
+data = open(sys.argv[1], "rb").read()
+sys.stdout.buffer.write(re.sub(rb"<NODE>.*</NODE>|<NODE/>", b"<NODE/>", data, count=1, flags=re.S))
+' "$1" >"$1.containers"
+}
+
+rows=()
+failed=()
+# run_inventory NAME JOBS [NAME=VALUE...] -> seconds in $secs, peak KiB in
+# $peak; the document at $WORK/NAME.xml. The settings are cvsysinfo's.
+run_inventory() {
+  local name=$1 jobs=$2 status
+  shift 2
+  rm -f "$WORK/hwm"
+  read -r secs _ status < <(measure "$preload" CV_TRACE_HWM="$WORK/hwm" "$@" \
+    "$BIN/cvsysinfo" -j "$jobs" "$WORK/$name.xml" 2>"$WORK/$name.err")
+  [ "$status" = 0 ] || cv_fail "cvsysinfo -j $jobs ($name) failed with status $status"
+  xmllint --noout "$WORK/$name.xml" || cv_fail "$name: the document is not well-formed"
+  peak=$(awk '{ print $2 }' "$WORK/hwm")
+  containers_part "$WORK/$name.xml"
+}
+
+ratio() { python3 -c "print(f'{$1 / $2:.3f}')"; }
+mb() { python3 -c "print(f'{$1 / 1024:.1f}')"; }
+check() { # NAME VALUE OP LIMIT
+  python3 -c "import sys; sys.exit(0 if $2 $3 $4 else 1)" || failed+=("$1: $2 (target $3 $4)")
+}
+same_documents() { # NAME...: "yes" when all match the first
+  local first=$1 name
+  for name in "$@"; do
+    cmp -s "$WORK/$first.xml.containers" "$WORK/$name.xml.containers" || { echo no; return; }
+  done
+  echo yes
+}
+row() { rows+=("$(printf '%-26s %3s %6s %10s %8s %12s %8s %9s' "$@")"); }
+
+# --- no latency: the large host -----------------------------------------
+make_host "$large" "$WORK/host-$large"
+# Every command through the shell, as before plain commands were started
+# without it; this run also records the command lines.
+run_inventory shell-$large 1 CV_FAULT_SPAWNP=1 CV_TRACE_SPAWN="$WORK/trace"
+t_shell=$secs p_shell=$peak
+commands=$(tr -cd '\0' <"$WORK/trace" | wc -c)
+read -r t_floor _ status < <(measure bash -c \
+  'while IFS= read -r -d "" c; do sh -c "$c" >/dev/null 2>&1 </dev/null; done <"$1"; exit 0' replay "$WORK/trace")
+[ "$status" = 0 ] || cv_fail "the sh -c replay failed"
+row "sh -c floor ($commands cmds)" - 0 "$large" "$t_floor" 1.000 - -
+row "-j 1, all through sh" 1 0 "$large" "$t_shell" "$(ratio "$t_shell" "$t_floor")" "$(mb "$p_shell")" -
+check "-j 1 through sh / floor" "$(ratio "$t_shell" "$t_floor")" "<=" 1.10
+
+declare -A peak_large peak_small
+for jobs in 1 4 16; do
+  run_inventory "j$jobs-$large" "$jobs"
+  eval "t_j$jobs=$secs"
+  peak_large[$jobs]=$peak
+done
+same=$(same_documents "j1-$large" "j4-$large" "j16-$large" "shell-$large")
+row "-j 1" 1 0 "$large" "$t_j1" "$(ratio "$t_j1" "$t_floor") floor" "$(mb "${peak_large[1]}")" "$same"
+row "-j 4 (default)" 4 0 "$large" "$t_j4" "$(ratio "$t_j4" "$t_j1")" "$(mb "${peak_large[4]}")" "$same"
+row "-j 16" 16 0 "$large" "$t_j16" "$(ratio "$t_j16" "$t_j1")" "$(mb "${peak_large[16]}")" "$same"
+check "-j 1 / floor" "$(ratio "$t_j1" "$t_floor")" "<=" 0.85
+check "-j 4 / -j 1, no latency" "$(ratio "$t_j4" "$t_j1")" "<=" 0.60
+check "peak at -j 16, $large containers (KiB)" "${peak_large[16]}" "<=" $((24 * 1024))
+[ "$same" = yes ] || failed+=("documents differ across -j at $large containers")
+
+# --- no latency: the small host, for memory -----------------------------
+make_host "$small" "$WORK/host-$small"
+for jobs in 1 4 16; do
+  run_inventory "j$jobs-$small" "$jobs"
+  peak_small[$jobs]=$peak
+  row "-j $jobs (memory)" "$jobs" 0 "$small" "$secs" - "$(mb "$peak")" -
+  check "peak growth at -j $jobs, $small to $large containers (KiB)" \
+    "$((peak_large[$jobs] - peak_small[$jobs]))" "<=" 1024
+done
+
+# --- latency: the middle host -------------------------------------------
+make_host "$mid" "$WORK/host-lat" "$latency"
+for jobs in 1 4 16; do
+  run_inventory "lat-j$jobs" "$jobs"
+  eval "l_j$jobs=$secs lp_j$jobs=$peak"
+done
+same=$(same_documents lat-j1 lat-j4 lat-j16)
+row "-j 1" 1 "$latency" "$mid" "$l_j1" 1.000 "$(mb "$lp_j1")" "$same"
+row "-j 4 (default)" 4 "$latency" "$mid" "$l_j4" "$(ratio "$l_j4" "$l_j1")" "$(mb "$lp_j4")" "$same"
+row "-j 16" 16 "$latency" "$mid" "$l_j16" "$(ratio "$l_j16" "$l_j1")" "$(mb "$lp_j16")" "$same"
+check "-j 4 / -j 1, ${latency} ms" "$(ratio "$l_j4" "$l_j1")" "<=" 0.35
+check "-j 16 / -j 1, ${latency} ms" "$(ratio "$l_j16" "$l_j1")" "<=" 0.20
+[ "$same" = yes ] || failed+=("documents differ across -j at ${latency} ms")
+
+printf '%-26s %3s %6s %10s %8s %12s %8s %9s\n' run N lat_ms containers seconds ratio peak_MB identical
+printf '%s\n' "${rows[@]}"
+echo "(ratio: to the sh -c floor for the floor and -j 1 rows without latency, else to -j 1 of the same host)"
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'target missed: %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "all targets met"
