@@ -1,8 +1,10 @@
 // How command output and files enter the document: line by line through a
 // callback, whole as the text of one element, a tool's own XML embedded,
 // kernel files, and shell-style configuration files with personal data
-// masked. Commands run through the shell, one at a time, to their end or
-// to the point where the reader gives up on them.
+// masked. Each command runs (through the shell unless it is plain words,
+// see plain_command_words) to its end or to the point where the reader
+// gives up on it; a thread runs one at a time, and the messages go through
+// diagnostic() so that a container's stay with it.
 #pragma once
 
 #include <libxml/xmlwriter.h>

@@ -15,7 +15,7 @@ ProgressLine::ProgressLine(const char* what, size_t total)
 
 void ProgressLine::step() {
   ++done_;
-  draw(false);
+  draw();
 }
 
 void ProgressLine::clear() {
@@ -25,12 +25,12 @@ void ProgressLine::clear() {
   shown_ = false;
 }
 
-void ProgressLine::draw(bool force) {
+void ProgressLine::draw() {
   if (!enabled_) return;
   auto now = std::chrono::steady_clock::now();
-  if (!force && shown_ && now - last_draw_ < kRedrawPeriod) return;
+  if (shown_ && now - last_draw_ < kRedrawPeriod) return;
   // The first line waits too: a run that is over at once shows nothing.
-  if (!force && !shown_ && now - start_ < kRedrawPeriod) return;
+  if (!shown_ && now - start_ < kRedrawPeriod) return;
   long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start_).count());
   fprintf(stderr, "\r\033[K%s %zu/%zu, %ld:%02ld", what_, done_, total_, seconds / 60, seconds % 60);
   fflush(stderr);

@@ -20,13 +20,13 @@ class ProgressLine {
   // One more done.
   void step();
   // Brings the clock up to date.
-  void tick() { draw(false); }
+  void tick() { draw(); }
   // Erases the line, so that a message can take its place; the next draw
   // brings it back.
   void clear();
 
  private:
-  void draw(bool force);
+  void draw();
 
   const char* what_;
   size_t total_;

@@ -17,10 +17,16 @@ extern uint32_t running_ct_count;
 
 // Ends the process on a negative rc after printing the message above; the
 // exit status is the rc's low byte, or 1 where that would read as success.
+// Safe on any thread: the pool threads write containers' sections on
+// memory (section_buffer.h), where a failure (no memory) ends the process
+// as a failure on the document does; the message goes straight to stderr,
+// ahead of any messages still kept for containers not yet written, and
+// _exit ends every thread at once, so no half-written section reaches the
+// document.
 void check_xml_rc(const char* function, unsigned line, int rc);
 // Called by check_xml_rc right before it ends the process, so that the
 // document's owner can remove what must not outlive a failed run; it must
-// be safe to call at any point of the run.
+// be safe to call at any point of the run and on any thread.
 void on_writer_failure(void (*hook)());
 
 // One section's view of the document: names and texts are made safe for

@@ -33,6 +33,7 @@ compare_runs() {
       run_cvsysinfo -j "$jobs" "$doc"
     fi
     own_messages "$ERR" >"$WORK/$name-$jobs.messages"
+    cp "$ERR" "$WORK/$name-stderr"
     echo "$STATUS" >"$WORK/$name-$jobs.status"
     [ ! -e "$doc" ] || without_node "$doc"
     if [ -z "$first" ]; then
@@ -73,6 +74,25 @@ first_201=$(grep -n "Line of /etc/cv/conf/201.conf" "$WORK/slow-4.messages" | cu
 first_202=$(grep -n "Container's 202 root" "$WORK/slow-4.messages" | cut -d: -f1)
 [ -n "$first_201" ] && [ -n "$first_202" ] || cv_fail "the slow host's messages are missing"
 [ "$first_201" -lt "$first_202" ] || cv_fail "container 202's message came before 201's"
+
+# Not a terminal: no progress line among the messages.
+! grep -q "containers [0-9]*/" "$WORK/slow-stderr" || cv_fail "a progress line went to a file"
+
+# On a terminal, the progress line counts the containers and is erased at
+# the end; the slow container keeps the run long enough to draw it.
+if command -v script >/dev/null; then
+  script -qefc "$(printf '%q ' "$BIN/cvsysinfo" -j 4 "$WORK/terminal.xml") 2>&1 >/dev/null" "$WORK/terminal.log" \
+    </dev/null >/dev/null || cv_fail "cvsysinfo failed on a terminal"
+  grep -qa "containers [0-3]/3, 0:0[0-9]" "$WORK/terminal.log" || cv_fail "no progress line on a terminal"
+  # The line is erased after it was last drawn, before what follows.
+  python3 -c '
+import sys
+text = open(sys.argv[1], "rb").read()
+sys.exit(0 if text.rfind(b"\r\033[K") > text.rfind(b"containers ") else 1)
+' "$WORK/terminal.log" || cv_fail "the progress line was not erased"
+  without_node "$WORK/terminal.xml"
+  cmp "$WORK/slow-1.xml.containers" "$WORK/terminal.xml.containers" || cv_fail "the document differs on a terminal"
+fi
 
 # A bad number of jobs is refused before anything is written.
 run_cvsysinfo -j 0 "$WORK/refused.xml"
