@@ -182,8 +182,8 @@ def main():
                 cells = [c for c in tr if tag(c) == "td"]
                 if cells:
                     by_host[text(cells[0])] = text(tr)
-        for spec in args.row:
-            host, _, want = spec.partition("=")
+        for wanted_row in args.row:
+            host, _, want = wanted_row.partition("=")
             if host not in by_host:
                 fault(f"no row of host {host!r}")
             elif want not in by_host[host]:
