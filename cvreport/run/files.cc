@@ -109,39 +109,40 @@ FileRead readSettingsFile(const char* path, bool followLinks, std::string& text,
   return FileRead::kRead;
 }
 
-int checkRootOnly(const std::string& path, std::string* message) {
+FileSafety checkRootOnly(const std::string& path, std::string* message) {
   std::string shown = printableText(path, LineBreaks::kSpace);
   struct stat linkSt;
   if (lstat(path.c_str(), &linkSt) != 0) {
-    if (errno == ENOENT) return -2;
+    if (errno == ENOENT) return FileSafety::kMissing;
     *message = "Can't check " + shown + ": " + strerror(errno);
-    return -1;
+    return FileSafety::kUnsafe;
   }
-  if (checkDirectory(parentOf(path), shown, message) != 0) return -1;
+  if (checkDirectory(parentOf(path), shown, message) != 0) return FileSafety::kUnsafe;
   bool isLink = S_ISLNK(linkSt.st_mode);
-  if (checkOwnerAndMode(shown, linkSt, isLink, message) != 0) return -1;
+  if (checkOwnerAndMode(shown, linkSt, isLink, message) != 0) return FileSafety::kUnsafe;
   if (!isLink) {
-    if (S_ISREG(linkSt.st_mode)) return 0;
+    if (S_ISREG(linkSt.st_mode)) return FileSafety::kRootOnly;
     *message = shown + " is not a regular file";
-    return -1;
+    return FileSafety::kUnsafe;
   }
 
   struct stat st;
   char resolved[PATH_MAX];
   if (stat(path.c_str(), &st) != 0 || !realpath(path.c_str(), resolved)) {
-    if (errno == ENOENT) return -2;
+    if (errno == ENOENT) return FileSafety::kMissing;
     *message = "Can't check " + shown + ": " + strerror(errno);
-    return -1;
+    return FileSafety::kUnsafe;
   }
   if (!S_ISREG(st.st_mode)) {
     // A device's mode says nothing about who may change what root reads.
     *message = shown + " is not a regular file";
-    return -1;
+    return FileSafety::kUnsafe;
   }
   std::string target = resolved;
   std::string shownTarget = printableText(target, LineBreaks::kSpace);
-  if (checkDirectory(parentOf(target), shownTarget, message) != 0) return -1;
-  return checkOwnerAndMode(shownTarget, st, false, message);
+  if (checkDirectory(parentOf(target), shownTarget, message) != 0) return FileSafety::kUnsafe;
+  return checkOwnerAndMode(shownTarget, st, false, message) == 0 ? FileSafety::kRootOnly
+                                                                   : FileSafety::kUnsafe;
 }
 
 }  // namespace cvreport

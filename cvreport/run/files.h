@@ -23,13 +23,15 @@ enum class FileRead {
 FileRead readSettingsFile(const char* path, bool followLinks, std::string& text,
                           std::string* message);
 
-// 0 when the file at path is a regular file (or a link to one) that can be
-// changed by root only:
-// the file, a link there and the link's target are owned by root and not
-// writable by group or others, and so are the directories holding the path
-// and the target, of which none may be a sticky directory shared with
-// others such as /tmp. -1 with the sentence for the user, naming the file
-// and the fix, in message; -2 when path does not exist (message empty).
-int checkRootOnly(const std::string& path, std::string* message);
+enum class FileSafety { kRootOnly, kMissing, kUnsafe };
+
+// kRootOnly when the file at path is a regular file (or a link to one) that
+// can be changed by root only: the file, a link there and the link's target
+// are owned by root and not writable by group or others, and so are the
+// directories holding the path and the target, of which none may be a
+// sticky directory shared with others such as /tmp. kUnsafe with the
+// sentence for the user, naming the file and the fix, in message; kMissing
+// when path does not exist (message empty).
+FileSafety checkRootOnly(const std::string& path, std::string* message);
 
 }  // namespace cvreport

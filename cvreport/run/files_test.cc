@@ -114,29 +114,29 @@ TEST(RootOnly, RefusesWhatOthersCanChange) {
 
   const struct {
     std::string path;
-    int result;
+    FileSafety result;
     std::string message;
   } cases[] = {
-      {good, 0, ""},
-      {toGood, 0, ""},
-      {scratch.path("none"), -2, ""},
-      {open, -1, open + " is writable by others than root (mode 0666): run chmod go-w " + open},
-      {group, -1, group + " is writable by others than root (mode 0664): run chmod go-w " + group},
-      {foreign, -1, foreign + " is owned by user 1000, not root: run chown root " + foreign},
-      {toOpen, -1, open + " is writable by others than root (mode 0666): run chmod go-w " + open},
-      {foreignLink, -1,
+      {good, FileSafety::kRootOnly, ""},
+      {toGood, FileSafety::kRootOnly, ""},
+      {scratch.path("none"), FileSafety::kMissing, ""},
+      {open, FileSafety::kUnsafe, open + " is writable by others than root (mode 0666): run chmod go-w " + open},
+      {group, FileSafety::kUnsafe, group + " is writable by others than root (mode 0664): run chmod go-w " + group},
+      {foreign, FileSafety::kUnsafe, foreign + " is owned by user 1000, not root: run chown root " + foreign},
+      {toOpen, FileSafety::kUnsafe, open + " is writable by others than root (mode 0666): run chmod go-w " + open},
+      {foreignLink, FileSafety::kUnsafe,
        foreignLink + " is owned by user 1000, not root: run chown -h root " + foreignLink},
-      {inShared, -1,
+      {inShared, FileSafety::kUnsafe,
        inShared + " lies in " + shared +
            ", which others than root can write to (mode 1777): move it to a directory only root "
            "can write to"},
-      {toShared, -1,
+      {toShared, FileSafety::kUnsafe,
        inShared + " lies in " + shared +
            ", which others than root can write to (mode 1777): move it to a directory only root "
            "can write to"},
-      {toZero, -1, toZero + " is not a regular file"},
-      {fifo, -1, fifo + " is not a regular file"},
-      {inGroupDir, -1,
+      {toZero, FileSafety::kUnsafe, toZero + " is not a regular file"},
+      {fifo, FileSafety::kUnsafe, fifo + " is not a regular file"},
+      {inGroupDir, FileSafety::kUnsafe,
        groupDir + " is writable by others than root (mode 0775): run chmod go-w " + groupDir},
   };
   for (const auto& c : cases) {

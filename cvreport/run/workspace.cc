@@ -95,10 +95,10 @@ RunStart startReportRun(ReportSession& s, std::string* message) {
   // Root reads the configuration and runs the collector it names: both
   // must be root's alone before either is used. A missing file is left to
   // the messages that have always told of it.
-  if (checkRootOnly(kReportConfigPath, message) == -1) return RunStart::kFailedEarly;
+  if (checkRootOnly(kReportConfigPath, message) == FileSafety::kUnsafe) return RunStart::kFailedEarly;
   if (loadReportConfig(s.config, s.collectorPath, message) != 0) return RunStart::kFailedEarly;
   if (checkReportUrls(s.config, message) != 0) return RunStart::kFailedEarly;
-  if (checkRootOnly(s.collectorPath, message) == -1) return RunStart::kFailedEarly;
+  if (checkRootOnly(s.collectorPath, message) == FileSafety::kUnsafe) return RunStart::kFailedEarly;
   if (!mkdtemp(s.workDir)) {
     *message = "Can't create temporary directory";
     return RunStart::kFailedEarly;
