@@ -161,6 +161,12 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   std::string proxyUrl, proxyCredentials;  // must outlive the transfer
   setProxy(curl, config, proxyUrl, proxyCredentials);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+  // The authenticated request goes on a fresh connection. A proxy that keeps
+  // no client connection alive closes the challenge's connection after its
+  // answer; on a loaded host that close can arrive only once the next
+  // request is under way, and libcurl does not resend a form whose body
+  // failed to go out ("Failed sending data to the peer").
+  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   // No overall limit, but a service that accepts the connection and then
   // stops reading or answering must not hold the report for ever.
   if (kStallTimeoutSeconds > 0) {

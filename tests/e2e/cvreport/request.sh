@@ -27,6 +27,9 @@ expect_eq "$(cv_requests part report sha256)" "$(sha256sum <"$CV_OBSERVE/archive
   "archive digest"
 expect_eq "$(cv_requests last digest_user)" "$CV_SERVICE_USER" "digest user"
 expect_eq "$(cv_requests last auth)" ok "authentication"
+# The answer to the challenge goes on a connection of its own: a proxy that
+# closes the challenge's connection late must not take the report with it.
+expect_eq "$(cv_requests last req_on_conn)" 1 "requests on the authenticated connection"
 
 # Without a release file the version is 3.0.0.
 rm /etc/orbelin-release
