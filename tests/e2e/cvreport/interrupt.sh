@@ -14,7 +14,12 @@ cv_service_config
 # process group as a terminal sends it.
 REPORT_PID=
 start_report() {
-  setsid "$BIN/cvreport" "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null &
+  # Emptied here, not by the redirection of the background job: that runs
+  # whenever the job gets going, and until then a wait on "$OUT" would read
+  # the last report's output and signal this one too early.
+  : >"$OUT"
+  : >"$ERR"
+  setsid "$BIN/cvreport" "${CV_CONTACT[@]}" >>"$OUT" 2>>"$ERR" </dev/null &
   REPORT_PID=$!
   cv_on_exit "kill -KILL -- -$REPORT_PID"
 }
