@@ -164,8 +164,8 @@ void write_sections(const SectionWriter& out, int jobs) {
   out.check(xmlTextWriterStartDocument(out.raw(), nullptr, "UTF-8", nullptr));
   out.check(xmlTextWriterStartElement(out.raw(), reinterpret_cast<const xmlChar*>("CVLIN")));
   add_cvlist(out.raw());
-  add_containers(out.raw(), jobs);
-  add_node(out.raw());
+  ContainerCounts counts = add_containers(out.raw(), jobs);
+  add_node(out.raw(), counts.total, counts.running);
   add_templates(out.raw());
   out.check(xmlTextWriterEndElement(out.raw()));
   out.check(xmlTextWriterEndDocument(out.raw()));

@@ -10,9 +10,6 @@
 
 namespace cvsysinfo {
 
-uint32_t total_ct_count = 0;
-uint32_t running_ct_count = 0;
-
 namespace {
 
 const xmlChar* as_xml(const char* text) { return reinterpret_cast<const xmlChar*>(text); }

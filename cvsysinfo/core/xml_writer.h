@@ -11,10 +11,6 @@
 
 namespace cvsysinfo {
 
-// Counted by the containers section, written later by the node section.
-extern uint32_t total_ct_count;
-extern uint32_t running_ct_count;
-
 // Ends the process on a negative rc after printing the message above; the
 // exit status is the rc's low byte, or 1 where that would read as success.
 // Safe on any thread: the pool threads write containers' sections on
