@@ -1,7 +1,7 @@
 #include "containers/containers.h"
 
 #include <cvctl.h>
-#include <cvtt.h>
+#include <cvtt_options.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -107,15 +107,10 @@ void ask_library(ContainerCapture& capture, ContainerCounts& counts) {
     capture.flags = status.mask;
     if (capture.flags & CVCTL_ENV_RUNNING) ++counts.running;
   }
-  // The library's options record is smaller than what it is given here.
-  union {
-    struct options_cvtt options;
-    char room[256];
-  } options;
-  memset(&options, 0, sizeof options);
-  cvtt_set_default_options(&options.options);
+  union cvtt_options options;
+  cvtt_fill_default_options(&options);
   struct package** packages = nullptr;
-  cvtt_get_ve_pkgs(id, &options.options, &packages);
+  cvtt_get_ve_pkgs(id, &options.record, &packages);
   for (struct package** p = packages; p && *p; ++p) {
     const struct package& package = **p;
     capture.packages.push_back({package.name ? package.name : "", package.arch ? package.arch : "",

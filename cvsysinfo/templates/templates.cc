@@ -1,6 +1,6 @@
 #include "templates/templates.h"
 
-#include <cvtt.h>
+#include <cvtt_options.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -45,11 +45,10 @@ void add_templates(xmlTextWriterPtr writer) {
     fprintf(stderr, "Failed to retrieve Lyte templates list, err = %d!\n", rc);
   } else {
     for (char** base = bases; base && *base; ++base) {
-      struct options_cvtt options;
-      memset(&options, 0, sizeof options);
-      cvtt_set_default_options(&options);
+      union cvtt_options options;
+      cvtt_fill_default_options(&options);
       struct tmpl_list_el** list = nullptr;
-      rc = cvtt_get_templates_list(*base, &options, &list);
+      rc = cvtt_get_templates_list(*base, &options.record, &list);
       if (rc != 0) {
         fprintf(stderr, "Failed to retrieve application templates list for '%s' OS template, err = %d!\n",
                 *base, rc);
