@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "core/diagnostics.h"
 #include "core/xml_safe.h"
 #include "core/xml_writer.h"
 
@@ -39,7 +40,7 @@ void add_imgtrim_stat_line(xmlTextWriterPtr writer, const char* line) {
   } catch (const std::exception& error) {
     // Boost gives up on lines too long to search in time; what was found
     // before stays.
-    fprintf(stderr, "imgtrim statistics line not fully read: %s\n", error.what());
+    diagnostic("imgtrim statistics line not fully read: %s\n", error.what());
   }
   out.end();
 }

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "core/diagnostics.h"
 #include "core/xml_safe.h"
 #include "core/xml_writer.h"
 
@@ -42,7 +43,7 @@ void add_templates(xmlTextWriterPtr writer) {
   char** bases = nullptr;
   int rc = cvtt_get_all_base(&bases);
   if (rc != 0) {
-    fprintf(stderr, "Failed to retrieve Lyte templates list, err = %d!\n", rc);
+    diagnostic("Failed to retrieve Lyte templates list, err = %d!\n", rc);
   } else {
     for (char** base = bases; base && *base; ++base) {
       union cvtt_options options;
@@ -50,8 +51,8 @@ void add_templates(xmlTextWriterPtr writer) {
       struct tmpl_list_el** list = nullptr;
       rc = cvtt_get_templates_list(*base, &options.record, &list);
       if (rc != 0) {
-        fprintf(stderr, "Failed to retrieve application templates list for '%s' OS template, err = %d!\n",
-                *base, rc);
+        diagnostic("Failed to retrieve application templates list for '%s' OS template, err = %d!\n", *base,
+                   rc);
         continue;
       }
       for (struct tmpl_list_el** entry = list; entry && *entry; ++entry) add_template(writer, *entry);
