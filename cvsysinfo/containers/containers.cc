@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/capture.h"
 #include "core/command.h"
+#include "core/conf.h"
 #include "core/diagnostics.h"
 #include "core/ordered_pool.h"
 #include "core/progress.h"

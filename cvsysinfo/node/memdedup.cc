@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/command.h"
+#include "core/conf.h"
 #include "core/diagnostics.h"
 #include "core/text.h"
 #include "core/xml_writer.h"

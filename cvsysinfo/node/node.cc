@@ -3,6 +3,8 @@
 #include <string>
 
 #include "core/capture.h"
+#include "core/conf.h"
+#include "core/embed_xml.h"
 #include "core/xml_writer.h"
 #include "node/hardware.h"
 #include "node/hdimg.h"
