@@ -93,6 +93,13 @@ struct XmlReaderFreer {
 };
 using XmlReaderOwner = std::unique_ptr<xmlTextReader, XmlReaderFreer>;
 
+// A memory buffer a writer writes into; free it after its writer, which
+// flushes into it when freed.
+struct XmlBufferFreer {
+  void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
+};
+using XmlBufferOwner = std::unique_ptr<xmlBuffer, XmlBufferFreer>;
+
 // An output buffer not yet handed to a writer (the writer owns it after).
 struct XmlOutputCloser {
   void operator()(xmlOutputBufferPtr output) const { xmlOutputBufferClose(output); }

@@ -58,6 +58,7 @@ void SectionWriter::element(const char* name, const std::string& text, unsigned 
 }
 
 void SectionWriter::start(const char* name, unsigned line) const {
+  attributes_.clear();
   std::string safe_name = xml_safe_name(name);
   check_xml_rc(section_, line, xmlTextWriterStartElement(writer_, as_xml(safe_name.c_str())));
 }
@@ -66,6 +67,7 @@ void SectionWriter::end(unsigned line) const { check_xml_rc(section_, line, xmlT
 
 void SectionWriter::attribute(const char* name, const char* value, unsigned line) const {
   std::string safe_name = xml_safe_name(name);
+  if (!attributes_.insert(safe_name).second) return;
   std::string mended;
   const char* text = value ? value : "";
   check_xml_rc(section_, line,

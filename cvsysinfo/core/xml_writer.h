@@ -7,6 +7,7 @@
 #include <libxml/xmlwriter.h>
 #include <stdint.h>
 
+#include <set>
 #include <string>
 
 namespace cvsysinfo {
@@ -39,7 +40,10 @@ class SectionWriter {
   void element(const char* name, const std::string& text, unsigned line = __builtin_LINE()) const;
   void start(const char* name, unsigned line = __builtin_LINE()) const;
   void end(unsigned line = __builtin_LINE()) const;
-  // A null value gives an empty attribute.
+  // A null value gives an empty attribute. A name (as made safe) already
+  // given to the element this writer started last is dropped, the first
+  // value kept: names that differ in a tool's output can become one, and a
+  // second attribute of a name would break the document.
   void attribute(const char* name, const char* value, unsigned line = __builtin_LINE()) const;
   void text(const char* text, unsigned line = __builtin_LINE()) const;
   // Reports a writer result the section got by calling libxml2 itself.
@@ -48,6 +52,8 @@ class SectionWriter {
  private:
   xmlTextWriterPtr writer_;
   const char* section_;
+  // The attribute names of the element started last.
+  mutable std::set<std::string> attributes_;
 };
 
 // The same calls for code that has no section of its own; failures are
