@@ -2,7 +2,9 @@
 // the host node and the installed templates.
 //
 //   cvsysinfo [-j N] OUTPUT
+//   cvsysinfo --help | --version
 #include <cvctl.h>
+#include <getopt.h>
 #include <libxml/parser.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,7 +18,27 @@ namespace {
 constexpr int kDefaultJobs = 4;
 constexpr int kMaxJobs = 256;
 
+// Set by the build: the kit's version, and whether the platform libraries
+// linked are the simulation (platform/sim) or the platform's own.
+const char kBuild[] = "cvsysinfo (cvreport-kit) " CV_KIT_VERSION ", built with "
+#if CV_PLATFORM_SIMULATED
+                      "the simulated Corvanta platform libraries";
+#else
+                      "the Corvanta platform libraries";
+#endif
+
 void usage() { fprintf(stderr, "usage: cvsysinfo [-j N] OUTPUT   (N from 1 to %d)\n", kMaxJobs); }
+
+void help() {
+  printf("%s\n\n"
+         "usage: cvsysinfo [-j N] OUTPUT\n"
+         "Writes an XML inventory of this Corvanta host to OUTPUT (\"-\": standard output).\n\n"
+         "  -j N       capture N containers at once (1 to %d, default %d)\n"
+         "  --help     show this help and exit\n"
+         "  --version  show the version and exit\n\n"
+         "See cvsysinfo(8).\n",
+         kBuild, kMaxJobs, kDefaultJobs);
+}
 
 bool read_jobs(const char* text, int& jobs) {
   char* end;
@@ -26,18 +48,39 @@ bool read_jobs(const char* text, int& jobs) {
   return true;
 }
 
+// What the options ask for: a run, help or the version, or a usage error.
+enum class Request { kRun, kHelp, kVersion, kUsage };
+
+Request read_options(int argc, char** argv, int& jobs) {
+  static const struct option kLong[] = {
+      {"help", no_argument, nullptr, 'h'}, {"version", no_argument, nullptr, 'V'}, {nullptr, 0, nullptr, 0}};
+  int option;
+  // "+": the output path ends the options, so a path after it is never
+  // taken for one ("-" is standard output, as it always was).
+  while ((option = getopt_long(argc, argv, "+j:", kLong, nullptr)) != -1) {
+    if (option == 'h') return Request::kHelp;
+    if (option == 'V') return Request::kVersion;
+    if (option != 'j' || !read_jobs(optarg, jobs)) return Request::kUsage;
+  }
+  return Request::kRun;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int jobs = kDefaultJobs;
-  int option;
-  // "+": the output path ends the options, so a path after it is never
-  // taken for one ("-" is standard output, as it always was).
-  while ((option = getopt(argc, argv, "+j:")) != -1) {
-    if (option != 'j' || !read_jobs(optarg, jobs)) {
+  switch (read_options(argc, argv, jobs)) {
+    case Request::kHelp:
+      help();
+      return 0;
+    case Request::kVersion:
+      printf("%s\n", kBuild);
+      return 0;
+    case Request::kUsage:
       usage();
       return 1;
-    }
+    case Request::kRun:
+      break;
   }
   if (optind >= argc) return 1;
   // The parser's globals are set up before any thread can reach them.
@@ -45,6 +88,7 @@ int main(int argc, char** argv) {
   int rc = cvctl_open();
   if (rc != 0) {
     fprintf(stderr, "Failed to initialize cvctl library, err = %d!\n", rc);
+    fprintf(stderr, "cvsysinfo: the Corvanta platform does not answer on this host; no inventory was written\n");
     return rc;
   }
   bool written = cvsysinfo::makeXmlReport(argv[optind], jobs);

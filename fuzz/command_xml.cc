@@ -1,6 +1,6 @@
 // add_command_xml: whatever a tool prints as its XML is copied into the
 // document, which must stay well-formed with every element closed.
-#include "core/capture.h"
+#include "core/embed_xml.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

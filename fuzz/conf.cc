@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/capture.h"
+#include "core/conf.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

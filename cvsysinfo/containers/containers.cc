@@ -1,7 +1,7 @@
 #include "containers/containers.h"
 
 #include <cvctl.h>
-#include <cvtt.h>
+#include <cvtt_options.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/capture.h"
 #include "core/command.h"
+#include "core/conf.h"
 #include "core/diagnostics.h"
 #include "core/ordered_pool.h"
 #include "core/progress.h"
@@ -94,9 +96,9 @@ struct ContainerCapture {
   std::string diagnostics;
 };
 
-void ask_library(ContainerCapture& capture) {
+void ask_library(ContainerCapture& capture, ContainerCounts& counts) {
   unsigned int id = capture.id;
-  ++total_ct_count;
+  ++counts.total;
   cvctl_env_status_t status;
   memset(&status, 0, sizeof status);
   int rc = cvctl_get_env_status(id, &status, CVCTL_STATUS_ALL);
@@ -105,17 +107,12 @@ void ask_library(ContainerCapture& capture) {
   } else {
     capture.status_known = true;
     capture.flags = status.mask;
-    if (capture.flags & CVCTL_ENV_RUNNING) ++running_ct_count;
+    if (capture.flags & CVCTL_ENV_RUNNING) ++counts.running;
   }
-  // The library's options record is smaller than what it is given here.
-  union {
-    struct options_cvtt options;
-    char room[256];
-  } options;
-  memset(&options, 0, sizeof options);
-  cvtt_set_default_options(&options.options);
+  union cvtt_options options;
+  cvtt_fill_default_options(&options);
   struct package** packages = nullptr;
-  cvtt_get_ve_pkgs(id, &options.options, &packages);
+  cvtt_get_ve_pkgs(id, &options.record, &packages);
   for (struct package** p = packages; p && *p; ++p) {
     const struct package& package = **p;
     capture.packages.push_back({package.name ? package.name : "", package.arch ? package.arch : "",
@@ -165,7 +162,8 @@ void write_container(xmlTextWriterPtr writer, const ContainerCapture& capture) {
 }
 
 // The containers in listing order, captured `jobs` at once.
-void add_container_list(xmlTextWriterPtr writer, const std::vector<unsigned int>& ids, int jobs) {
+ContainerCounts add_container_list(xmlTextWriterPtr writer, const std::vector<unsigned int>& ids, int jobs) {
+  ContainerCounts counts;
   ProgressLine progress("containers", ids.size());
   OrderedPool pool(jobs);
   pool.while_waiting([&progress] { progress.tick(); }, 200);
@@ -177,7 +175,7 @@ void add_container_list(xmlTextWriterPtr writer, const std::vector<unsigned int>
     capture->id = id;
     {
       DiagnosticsCapture keep(keep_diagnostics ? &capture->diagnostics : nullptr);
-      ask_library(*capture);
+      ask_library(*capture, counts);
     }
     pool.submit(
         [capture, keep_diagnostics] {
@@ -198,6 +196,7 @@ void add_container_list(xmlTextWriterPtr writer, const std::vector<unsigned int>
         });
   }
   pool.drain();
+  return counts;
 }
 
 }  // namespace
@@ -212,7 +211,8 @@ void df_space_parser(LineParser* parser, char* line) {
   write_df_element(parser, line, "DiskSpace", names);
 }
 
-void add_containers(xmlTextWriterPtr writer, int jobs) {
+ContainerCounts add_containers(xmlTextWriterPtr writer, int jobs) {
+  ContainerCounts counts;
   SectionWriter out(writer, "add_containers");
   out.start("CONTAINERS");
   EnvIdList* list = cvctl_alloc_env_ids();
@@ -231,11 +231,12 @@ void add_containers(xmlTextWriterPtr writer, int jobs) {
       for (int i = 0; i < count && list->ids[i] != 0; ++i) {
         if (list->ids[i] != 1) ids.push_back(list->ids[i]);
       }
-      add_container_list(writer, ids, jobs);
+      counts = add_container_list(writer, ids, jobs);
     }
     cvctl_free_env_ids(list);
   }
   out.end();
+  return counts;
 }
 
 }  // namespace cvsysinfo

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <libxml/xmlwriter.h>
+#include <stdint.h>
 
 #include <string>
 #include <vector>
@@ -27,11 +28,18 @@ void add_cvlist(xmlTextWriterPtr writer);
 // Learns the columns from the first header line (context: CvlistState),
 // then writes each row.
 void cvlist_parser(LineParser* parser, char* line);
+// How many containers the platform listed (the host's own, 0 and 1, left
+// out) and how many of them it said were running.
+struct ContainerCounts {
+  uint32_t total = 0;
+  uint32_t running = 0;
+};
+
 // The global configuration and every container; a failure of the
 // platform library is printed here and leaves CONTAINERS short. `jobs`
 // containers are captured at once (1: one after another); the document
 // and cvsysinfo's own messages come out the same, in listing order.
-void add_containers(xmlTextWriterPtr writer, int jobs);
+ContainerCounts add_containers(xmlTextWriterPtr writer, int jobs);
 // A df line of six fields as "DiskSpace" or "Inodes"; other lines give
 // nothing.
 void df_space_parser(LineParser* parser, char* line);

@@ -1,7 +1,6 @@
 // How command output and files enter the document: line by line through a
-// callback, whole as the text of one element, a tool's own XML embedded,
-// kernel files, and shell-style configuration files with personal data
-// masked. Each command runs (through the shell unless it is plain words,
+// callback, whole as the text of one element, and kernel files (a tool's
+// own XML: embed_xml.h; configuration files: conf.h). Each command runs (through the shell unless it is plain words,
 // see plain_command_words) to its end or to the point where the reader
 // gives up on it; a thread runs one at a time, and the messages go through
 // diagnostic() so that a container's stay with it.
@@ -43,33 +42,13 @@ bool read_command_output(const char* command, std::string& output);
 // The command's output as the text of one element; nothing is written
 // when read_command_output fails (it prints why).
 void add_command_out(xmlTextWriterPtr writer, const char* command, const char* element);
-// The tool's own XML copied into the document; nothing when it could not
-// be run, and only what came before the first error of broken output.
-void add_command_xml(xmlTextWriterPtr writer, const char* command);
-// Embeds an XML text as add_command_xml does with a tool's output.
-void embed_xml(xmlTextWriterPtr writer, const std::string& xml);
 // The file as the text of one element; a file that cannot be opened or
 // read gives an element saying so, and nothing is printed.
 void add_proc_file(xmlTextWriterPtr writer, const char* path, const char* element);
 // One sysfs attribute (its first 4096 bytes, without the last line end) as
 // an element named after it; failures are written as its text.
 void add_sys_file(xmlTextWriterPtr writer, int dirfd, const char* name);
-// No real setting comes near this; the rest of a longer line is dropped.
-inline constexpr size_t kMaxConfLine = 64u << 10;
-
-// A shell-style configuration file as "CONF", personal values masked;
-// nothing at all when the file cannot be opened. A line longer than
-// kMaxConfLine bytes is cut there, with a message: the rest never becomes
-// a line of its own.
-void add_conf(xmlTextWriterPtr writer, const char* path);
-
 // Every character other than an ASCII letter or digit becomes "_".
 void make_xml_name(char* text);
-// One configuration value, unquoted as a shell would read it.
-void unquote_conf_value(char* value);
-// Every run of characters other than ";" becomes one ".".
-void mask_conf_value(char* value);
-// Whether the key's values are personal data (any case).
-bool is_masked_conf_key(const char* name);
 
 }  // namespace cvsysinfo

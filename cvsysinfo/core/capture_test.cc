@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/command.h"
+#include "core/embed_xml.h"
 #include "core/test_writer.h"
 
 namespace cvsysinfo {

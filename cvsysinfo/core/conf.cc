@@ -1,3 +1,5 @@
+#include "core/conf.h"
+
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>

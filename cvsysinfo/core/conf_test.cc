@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/capture.h"
+#include "core/conf.h"
 #include "core/test_writer.h"
 
 namespace cvsysinfo {

@@ -1,12 +1,12 @@
+#include "core/embed_xml.h"
+
 #include <libxml/xmlreader.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
 #include "core/capture.h"
 #include "core/owners.h"
-#include "core/xml_safe.h"
 #include "core/xml_writer.h"
 
 namespace cvsysinfo {
@@ -22,14 +22,8 @@ OpenChange copy_node(const SectionWriter& out, xmlTextReaderPtr reader) {
     case XML_READER_TYPE_ELEMENT: {
       out.start(as_text(xmlTextReaderConstName(reader)));
       bool empty = xmlTextReaderIsEmptyElement(reader) == 1;
-      // Names that differ in the tool's output can become one once made
-      // safe ("a:b" and "a_b"); a second attribute of one name would break
-      // the document, so the first wins.
-      std::set<std::string> written;
       while (xmlTextReaderMoveToNextAttribute(reader) == 1) {
-        const char* name = as_text(xmlTextReaderConstName(reader));
-        if (!written.insert(xml_safe_name(name)).second) continue;
-        out.attribute(name, as_text(xmlTextReaderConstValue(reader)));
+        out.attribute(as_text(xmlTextReaderConstName(reader)), as_text(xmlTextReaderConstValue(reader)));
       }
       if (!empty) return OpenChange::kOpened;
       out.end();

@@ -1,5 +1,7 @@
 #include "core/owners.h"
 
+#include "core/spawn.h"
+
 namespace cvsysinfo {
 
 CommandOwner::CommandOwner(const char* command) { out_ = cvsysinfo_start_command(command, &pid_); }

@@ -51,15 +51,6 @@ struct FileCloser {
 };
 using FileOwner = std::unique_ptr<FILE, FileCloser>;
 
-// How CommandOwner starts a command (its output stream and process group
-// leader, or null with errno set) and ends it (the wait status, or -1).
-// They have C names and a file of their own (spawn.cc) so that the fuzz
-// targets can answer commands at link time (--wrap) instead of a shell.
-extern "C" {
-FILE* cvsysinfo_start_command(const char* command, pid_t* pid);
-int cvsysinfo_end_command(FILE* out, pid_t pid, int kill_first);
-}
-
 // A shell command whose standard output is read through get(). It runs in
 // a process group of its own with standard input from /dev/null, so that a
 // reader that stops before the end can end it and all it started: closing
@@ -101,6 +92,13 @@ struct XmlReaderFreer {
   void operator()(xmlTextReaderPtr reader) const { xmlFreeTextReader(reader); }
 };
 using XmlReaderOwner = std::unique_ptr<xmlTextReader, XmlReaderFreer>;
+
+// A memory buffer a writer writes into; free it after its writer, which
+// flushes into it when freed.
+struct XmlBufferFreer {
+  void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
+};
+using XmlBufferOwner = std::unique_ptr<xmlBuffer, XmlBufferFreer>;
 
 // An output buffer not yet handed to a writer (the writer owns it after).
 struct XmlOutputCloser {

@@ -78,10 +78,7 @@ TEST(OrderedPool, TicksWhileWaitingAndTakesTheRestWhenDestroyed) {
 // What the document's writer makes of a section, written straight in or
 // through a buffer.
 std::string document(bool buffered) {
-  struct BufferFreer {
-    void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
-  };
-  std::unique_ptr<xmlBuffer, BufferFreer> buffer(xmlBufferCreate());
+  XmlBufferOwner buffer(xmlBufferCreate());
   XmlWriterOwner writer(xmlNewTextWriterMemory(buffer.get(), 0));
   xmlTextWriterStartDocument(writer.get(), nullptr, "UTF-8", nullptr);
   SectionWriter out(writer.get(), "test");

@@ -23,11 +23,8 @@ class SectionBuffer {
   std::string finish();
 
  private:
-  struct BufferFreer {
-    void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
-  };
   // Declared first: the writer, freed before it, flushes into it.
-  std::unique_ptr<xmlBuffer, BufferFreer> buffer_;
+  XmlBufferOwner buffer_;
   XmlWriterOwner writer_;
   // The XML declaration the writer wrote to learn the document's encoding.
   size_t declaration_ = 0;

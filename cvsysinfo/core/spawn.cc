@@ -1,8 +1,8 @@
-// How a command of the inventory is started and ended: in a process group
-// of its own, read through a pipe (see CommandOwner). Containers are
-// captured by several threads at once, so the child is made by posix_spawn,
-// which does nothing between fork and exec that another thread's locks
-// could hang.
+// Containers are captured by several threads at once, so the child is made
+// by posix_spawn, which does nothing between fork and exec that another
+// thread's locks could hang.
+#include "core/spawn.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,29 @@
 extern char** environ;
 
 namespace {
+
+// The process groups of the commands running now, for a signal handler to
+// kill; a slot holds 0 when free. Each capture thread runs one command at a
+// time, so far fewer are ever running; one that finds no slot is not
+// tracked.
+constexpr size_t kTrackedGroups = 1024;
+std::atomic<pid_t> running_groups[kTrackedGroups];
+static_assert(std::atomic<pid_t>::is_always_lock_free, "read by a signal handler");
+
+void track_group(pid_t pid) {
+  for (std::atomic<pid_t>& slot : running_groups) {
+    pid_t free_slot = 0;
+    if (slot.compare_exchange_strong(free_slot, pid)) return;
+  }
+}
+
+// Before the command is reaped: until then its group cannot be another's.
+void untrack_group(pid_t pid) {
+  for (std::atomic<pid_t>& slot : running_groups) {
+    pid_t mine = pid;
+    if (slot.compare_exchange_strong(mine, 0)) return;
+  }
+}
 
 int reap(pid_t pid) {
   int status;
@@ -113,11 +137,13 @@ extern "C" FILE* cvsysinfo_start_command(const char* command, pid_t* pid) {
     errno = rc;
     return nullptr;
   }
+  track_group(child);
   write_end.reset();
   FILE* out = fdopen(read_end.get(), "r");
   if (!out) {
     int saved = errno;
     kill(-child, SIGKILL);
+    untrack_group(child);
     reap(child);
     errno = saved;
     return nullptr;
@@ -130,5 +156,13 @@ extern "C" FILE* cvsysinfo_start_command(const char* command, pid_t* pid) {
 extern "C" int cvsysinfo_end_command(FILE* out, pid_t pid, int kill_first) {
   if (kill_first) kill(-pid, SIGKILL);
   fclose(out);
+  untrack_group(pid);
   return reap(pid);
+}
+
+void cvsysinfo::stop_started_commands() {
+  for (std::atomic<pid_t>& slot : running_groups) {
+    pid_t pid = slot.load();
+    if (pid > 0) kill(-pid, SIGKILL);
+  }
 }

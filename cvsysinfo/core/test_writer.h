@@ -28,11 +28,8 @@ class TestWriter {
   }
 
  private:
-  struct BufferFreer {
-    void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
-  };
   // Declared first: the writer, freed before it, flushes into it.
-  std::unique_ptr<xmlBuffer, BufferFreer> buffer_;
+  XmlBufferOwner buffer_;
   XmlWriterOwner writer_;
 };
 

@@ -68,11 +68,6 @@ bool mend_xml_text(const char* text, size_t length, std::string& out) {
   return mended;
 }
 
-std::string xml_safe_text(const std::string& text) {
-  std::string mended;
-  return mend_xml_text(text.data(), text.size(), mended) ? mended : text;
-}
-
 std::string xml_safe_name(const char* name) {
   std::string result = name ? name : "";
   // A colon would make the name a namespace prefix that nothing declares.

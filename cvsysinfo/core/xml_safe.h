@@ -11,7 +11,6 @@ namespace cvsysinfo {
 // Returns false (and leaves out untouched) when nothing needs mending.
 bool mend_xml_text(const char* text, size_t length, std::string& out);
 // The text itself, or its mended copy.
-std::string xml_safe_text(const std::string& text);
 std::string xml_safe_text_c(const char* text);
 
 // A name that is not a valid XML name (empty, or not starting with a letter

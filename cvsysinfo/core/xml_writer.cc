@@ -10,9 +10,6 @@
 
 namespace cvsysinfo {
 
-uint32_t total_ct_count = 0;
-uint32_t running_ct_count = 0;
-
 namespace {
 
 const xmlChar* as_xml(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
@@ -61,6 +58,7 @@ void SectionWriter::element(const char* name, const std::string& text, unsigned 
 }
 
 void SectionWriter::start(const char* name, unsigned line) const {
+  attributes_.clear();
   std::string safe_name = xml_safe_name(name);
   check_xml_rc(section_, line, xmlTextWriterStartElement(writer_, as_xml(safe_name.c_str())));
 }
@@ -69,6 +67,7 @@ void SectionWriter::end(unsigned line) const { check_xml_rc(section_, line, xmlT
 
 void SectionWriter::attribute(const char* name, const char* value, unsigned line) const {
   std::string safe_name = xml_safe_name(name);
+  if (!attributes_.insert(safe_name).second) return;
   std::string mended;
   const char* text = value ? value : "";
   check_xml_rc(section_, line,

@@ -7,13 +7,10 @@
 #include <libxml/xmlwriter.h>
 #include <stdint.h>
 
+#include <set>
 #include <string>
 
 namespace cvsysinfo {
-
-// Counted by the containers section, written later by the node section.
-extern uint32_t total_ct_count;
-extern uint32_t running_ct_count;
 
 // Ends the process on a negative rc after printing the message above; the
 // exit status is the rc's low byte, or 1 where that would read as success.
@@ -43,7 +40,10 @@ class SectionWriter {
   void element(const char* name, const std::string& text, unsigned line = __builtin_LINE()) const;
   void start(const char* name, unsigned line = __builtin_LINE()) const;
   void end(unsigned line = __builtin_LINE()) const;
-  // A null value gives an empty attribute.
+  // A null value gives an empty attribute. A name (as made safe) already
+  // given to the element this writer started last is dropped, the first
+  // value kept: names that differ in a tool's output can become one, and a
+  // second attribute of a name would break the document.
   void attribute(const char* name, const char* value, unsigned line = __builtin_LINE()) const;
   void text(const char* text, unsigned line = __builtin_LINE()) const;
   // Reports a writer result the section got by calling libxml2 itself.
@@ -52,6 +52,8 @@ class SectionWriter {
  private:
   xmlTextWriterPtr writer_;
   const char* section_;
+  // The attribute names of the element started last.
+  mutable std::set<std::string> attributes_;
 };
 
 // The same calls for code that has no section of its own; failures are

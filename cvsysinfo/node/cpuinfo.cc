@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/diagnostics.h"
 #include "core/owners.h"
 #include "node/hardware.h"
 
@@ -39,8 +40,7 @@ struct CpuLine {
 };
 
 void report_limit(const char* what, int value, const char* limit) {
-  fprintf(stderr, "internal error: %s = %d, need to increase %s limit and recompile\n", what, value,
-          limit);
+  diagnostic("internal error: %s = %d, need to increase %s limit and recompile\n", what, value, limit);
 }
 
 // False when a number is beyond the table's limits.
@@ -87,14 +87,14 @@ int parse_cpuinfo(HwInfo& info, const char* cpuinfo) {
   try {
     table.emplace();
   } catch (const std::bad_alloc&) {
-    fprintf(stderr, "can't alloc memory for cpus structure\n");
+    diagnostic("can't alloc memory for cpus structure\n");
     return -1;
   }
   FileOwner file(fopen(cpuinfo, "re"));
   if (!file) {
     int error = errno;
-    fprintf(stderr, "can't read %s\n", cpuinfo);
-    fprintf(stderr, "error: %s\n", strerror(error));
+    diagnostic("can't read %s\n", cpuinfo);
+    diagnostic("error: %s\n", strerror(error));
     return -1;
   }
   CpuLine cpu;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/capture.h"
+#include "core/diagnostics.h"
 #include "core/owners.h"
 #include "core/xml_writer.h"
 
@@ -89,7 +90,7 @@ void add_hw_info(xmlTextWriterPtr writer, const char* cpuinfo, const char* zonei
   out.start("hardware");
   HwInfo info;
   if (get_hw_info(info, cpuinfo, zoneinfo) != 0) {
-    fprintf(stderr, "failed to get hardware info\n");
+    diagnostic("failed to get hardware info\n");
   } else {
     add_numa_info(writer, info);
     add_cpu_info(writer, info);

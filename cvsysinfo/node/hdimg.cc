@@ -86,10 +86,6 @@ void walk(xmlTextWriterPtr writer, FdOwner directory, const char* const* list, i
 
 }  // namespace
 
-void add_sys_hdimg_directory(xmlTextWriterPtr writer, int dirfd, const char* const* list) {
-  walk(writer, FdOwner(dirfd), list, 0);
-}
-
 void add_hdimg_stat(xmlTextWriterPtr writer, const char* block_directory) {
   FdOwner fd(open(block_directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd) return;

@@ -17,8 +17,5 @@ extern const char* const kHdimgDeltaAttrs[];
 void add_hdimg_stat(xmlTextWriterPtr writer);
 // The same on another block-device directory, for the tests.
 void add_hdimg_stat(xmlTextWriterPtr writer, const char* block_directory);
-// Writes one directory level and closes dirfd (taking it over); a null
-// list lets every entry through.
-void add_sys_hdimg_directory(xmlTextWriterPtr writer, int dirfd, const char* const* list);
 
 }  // namespace cvsysinfo

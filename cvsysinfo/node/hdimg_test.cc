@@ -114,15 +114,5 @@ TEST(Hdimg, LinksAreFollowedButLoopsEnd) {
   EXPECT_LE(nesting(shape), 12) << shape;
 }
 
-TEST(Hdimg, DirectoryLevelOwnsItsDescriptor) {
-  ScratchDir dir;
-  dir.write("d/size", "1\n");
-  int fd = open(dir.file("d").c_str(), O_RDONLY | O_DIRECTORY);
-  TestWriter w;
-  add_sys_hdimg_directory(w.get(), fd, kHdimgPartitionAttrs);
-  EXPECT_EQ(fcntl(fd, F_GETFD), -1);
-  EXPECT_EQ(w.text(), "<size>1</size>");
-}
-
 }  // namespace
 }  // namespace cvsysinfo

@@ -5,10 +5,9 @@
 
 #include <boost/regex.hpp>
 #include <fstream>
-#include <set>
 #include <string>
 
-#include "core/xml_safe.h"
+#include "core/diagnostics.h"
 #include "core/xml_writer.h"
 
 namespace cvsysinfo {
@@ -26,20 +25,16 @@ const boost::regex& stat_pattern() {
 void add_imgtrim_stat_line(xmlTextWriterPtr writer, const char* line) {
   SectionWriter out(writer, "add_imgtrim_stat_line");
   out.start("Stats");
-  // A name given twice would make the element ill-formed; the first wins.
-  std::set<std::string> written;
   try {
     boost::cregex_iterator end;
     for (boost::cregex_iterator match(line, line + strlen(line), stat_pattern()); match != end;
          ++match) {
-      std::string name = (*match)[1].str();
-      if (!written.insert(xml_safe_name(name.c_str())).second) continue;
-      out.attribute(name.c_str(), (*match)[2].str().c_str());
+      out.attribute((*match)[1].str().c_str(), (*match)[2].str().c_str());
     }
   } catch (const std::exception& error) {
     // Boost gives up on lines too long to search in time; what was found
     // before stays.
-    fprintf(stderr, "imgtrim statistics line not fully read: %s\n", error.what());
+    diagnostic("imgtrim statistics line not fully read: %s\n", error.what());
   }
   out.end();
 }

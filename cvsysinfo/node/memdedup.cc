@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/command.h"
+#include "core/conf.h"
+#include "core/diagnostics.h"
 #include "core/text.h"
 #include "core/xml_writer.h"
 #include "node/mount_table.h"
@@ -120,7 +122,7 @@ void add_memdedup_info(xmlTextWriterPtr writer, const MemdedupSources& sources) 
   try {
     if (!read_caches(sources.mount_table, caches, any_entry) || !any_entry) return;
   } catch (const std::bad_alloc&) {
-    fprintf(stderr, "Failed to allocate memory for the memdedup caches\n");
+    diagnostic("Failed to allocate memory for the memdedup caches\n");
     return;
   }
   putStartElement(writer, "memdedups");

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "core/capture.h"
+#include "core/conf.h"
+#include "core/embed_xml.h"
 #include "core/xml_writer.h"
 #include "node/hardware.h"
 #include "node/hdimg.h"
@@ -15,11 +17,12 @@
 
 namespace cvsysinfo {
 
-void add_node(xmlTextWriterPtr writer, const NodeTools& tools) {
+void add_node(xmlTextWriterPtr writer, uint32_t total_containers, uint32_t running_containers,
+              const NodeTools& tools) {
   SectionWriter out(writer, "add_node");
   out.start("NODE");
-  out.element("TOTAL_CT", std::to_string(total_ct_count));
-  out.element("RUNNING_CT", std::to_string(running_ct_count));
+  out.element("TOTAL_CT", std::to_string(total_containers));
+  out.element("RUNNING_CT", std::to_string(running_containers));
   add_conf(writer, "/etc/cv/cv.conf");
   add_command_out(writer, tools.memory, "MemoryUsage");
   add_command_out(writer, tools.disk_space, "DiskSpaceUsage");
@@ -41,6 +44,8 @@ void add_node(xmlTextWriterPtr writer, const NodeTools& tools) {
   out.end();
 }
 
-void add_node(xmlTextWriterPtr writer) { add_node(writer, NodeTools{"free", "df", "yum repolist -v"}); }
+void add_node(xmlTextWriterPtr writer, uint32_t total_containers, uint32_t running_containers) {
+  add_node(writer, total_containers, running_containers, NodeTools{"free", "df", "yum repolist -v"});
+}
 
 }  // namespace cvsysinfo

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <libxml/xmlwriter.h>
+#include <stdint.h>
 
 namespace cvsysinfo {
 
 // Every node section in document order; each prints its own failures and
-// none stops the others. The container totals must be final by then.
-void add_node(xmlTextWriterPtr writer);
+// none stops the others. The summary holds the containers the platform
+// listed and those of them running.
+void add_node(xmlTextWriterPtr writer, uint32_t total_containers, uint32_t running_containers);
 
 // The host tools whose output the summary holds, as commands; the tests
 // give their own.
@@ -16,6 +18,7 @@ struct NodeTools {
   const char* disk_space;    // "df"
   const char* repositories;  // "yum repolist -v"
 };
-void add_node(xmlTextWriterPtr writer, const NodeTools& tools);
+void add_node(xmlTextWriterPtr writer, uint32_t total_containers, uint32_t running_containers,
+              const NodeTools& tools);
 
 }  // namespace cvsysinfo

@@ -29,19 +29,16 @@ std::vector<std::string> children_of_node(const std::string& xml, std::string& t
 }
 
 TEST(Node, SectionsInOrderWithTheContainerTotals) {
-  total_ct_count = 4000000000u;
-  running_ct_count = 7;
   TestWriter w;
   // The host's own free, df and yum would make the result this machine's.
   NodeTools tools{"printf 'Mem: 2048 1024 1024\\n'", "printf '/dev/hdimg1 100 40 60 40%% /\\n'",
                   "printf 'Repo-id      : cv-base\\nRepo-name    : base\\nrepolist: 1\\n'"};
   testing::internal::CaptureStderr();
-  add_node(w.get(), tools);
+  add_node(w.get(), 4000000000u, 7, tools);
   testing::internal::GetCapturedStderr();
   std::string totals;
   std::string xml = w.text();
   std::vector<std::string> names = children_of_node(xml, totals);
-  total_ct_count = running_ct_count = 0;
   EXPECT_EQ(totals,
             "TOTAL_CT=4000000000 RUNNING_CT=7 MemoryUsage=Mem: 2048 1024 1024\n "
             "DiskSpaceUsage=/dev/hdimg1 100 40 60 40% /\n ");

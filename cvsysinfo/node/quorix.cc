@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "core/capture.h"
 #include "core/command.h"
+#include "core/embed_xml.h"
 #include "core/xml_writer.h"
 #include "node/mount_table.h"
 

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "core/capture.h"
+#include "core/embed_xml.h"
 #include "core/xml_writer.h"
 
 namespace cvsysinfo {

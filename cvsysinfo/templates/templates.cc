@@ -1,9 +1,10 @@
 #include "templates/templates.h"
 
-#include <cvtt.h>
+#include <cvtt_options.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "core/diagnostics.h"
 #include "core/xml_safe.h"
 #include "core/xml_writer.h"
 
@@ -42,17 +43,16 @@ void add_templates(xmlTextWriterPtr writer) {
   char** bases = nullptr;
   int rc = cvtt_get_all_base(&bases);
   if (rc != 0) {
-    fprintf(stderr, "Failed to retrieve Lyte templates list, err = %d!\n", rc);
+    diagnostic("Failed to retrieve Lyte templates list, err = %d!\n", rc);
   } else {
     for (char** base = bases; base && *base; ++base) {
-      struct options_cvtt options;
-      memset(&options, 0, sizeof options);
-      cvtt_set_default_options(&options);
+      union cvtt_options options;
+      cvtt_fill_default_options(&options);
       struct tmpl_list_el** list = nullptr;
-      rc = cvtt_get_templates_list(*base, &options, &list);
+      rc = cvtt_get_templates_list(*base, &options.record, &list);
       if (rc != 0) {
-        fprintf(stderr, "Failed to retrieve application templates list for '%s' OS template, err = %d!\n",
-                *base, rc);
+        diagnostic("Failed to retrieve application templates list for '%s' OS template, err = %d!\n", *base,
+                   rc);
         continue;
       }
       for (struct tmpl_list_el** entry = list; entry && *entry; ++entry) add_template(writer, *entry);

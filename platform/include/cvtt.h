@@ -9,7 +9,8 @@
 extern "C" {
 #endif
 
-/* Options filled by cvtt_set_default_options; opaque to the callers. */
+/* Options filled by cvtt_set_default_options; opaque to the callers. The
+ * library writes more than this (cvtt_options.h gives it the room). */
 struct options_cvtt {
   char opaque[144];
 };

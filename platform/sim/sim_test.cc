@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cvctl.h"
-#include "cvtt.h"
+#include "cvtt_options.h"
 
 namespace fs = std::filesystem;
 
@@ -68,7 +68,9 @@ class SimHost : public ::testing::Test {
     return rc;
   }
 
-  struct options_cvtt options_;
+  // The library fills more than the record it declares.
+  union cvtt_options room_;
+  struct options_cvtt& options_ = room_.record;
   std::string scratch_;
 };
 

@@ -3,7 +3,8 @@
 # An existing path is replaced by a new root-owned file once the document
 # is complete: a planted link is replaced, not followed, and a file of
 # another user is not written through. Pipes and devices (the collector's
-# /dev/fd/3, /dev/stdout) are written into as before. (A failed write:
+# /dev/fd/3, /dev/stdout) are written into as before. A run ended by a
+# signal leaves neither its new file nor a command behind. (A failed write:
 # disk_full.sh.)
 source "$(dirname "$0")/../../common.sh"
 source "$SRC/tests/sim_host.sh"
@@ -64,5 +65,47 @@ expect_status 0
 [ -p "$WORK/fifo" ] || cv_fail "the pipe was replaced"
 expect_inventory_golden "$WORK/from-fifo" empty
 expect_eq "$(find "$home" "$WORK" /dev -maxdepth 1 -name '.cvsysinfo.*' | wc -l)" 0 "temporary files"
+
+# Signals: a host whose container takes a minute to answer keeps the run
+# inside cvps, in a process group of cvsysinfo's, when the signal comes.
+slow=$WORK/slow-host
+cp -r "$SRC/tests/fixtures/hosts/empty" "$slow"
+mkdir -p "$slow/containers/101"
+echo 101 >"$slow/ids"
+echo running >"$slow/containers/101/state"
+echo 60000 >"$slow/latency-ms"
+cv_sim_host "$slow"
+# The simulated cvps processes of this host still there (the simulated
+# /proc lists only the processes of its making).
+cvps_left() {
+  local p
+  for p in "$CVSIM_REALPROC"/[0-9]*; do
+    [ "$(cat "$p/comm" 2>/dev/null)" = cvps ] || continue
+    tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "CVSIM_HOST=$CVSIM_HOST" && echo "${p##*/}"
+  done
+}
+# wait_for WHAT COMMAND...: up to 20 s for COMMAND to succeed.
+wait_for() {
+  local what=$1 tries=200
+  shift
+  until "$@"; do
+    ((--tries > 0)) || cv_fail "$what did not happen within 20 s"
+    sleep 0.1
+  done
+}
+mkdir "$WORK/cut"
+: >"$CVSIM_LOG"
+"$BIN/cvsysinfo" "$WORK/cut/inventory.xml" </dev/null >"$OUT" 2>"$ERR" &
+pid=$!
+wait_for "cvsysinfo's cvps call" grep -q '^cvps ' "$CVSIM_LOG"
+[ -n "$(find "$WORK/cut" -name '.cvsysinfo.*')" ] || cv_fail "no new file while the document is written"
+kill -TERM "$pid"
+set +e
+wait "$pid"
+STATUS=$?
+set -e
+expect_status 143
+expect_eq "$(find "$WORK/cut" -mindepth 1 | wc -l)" 0 "files left by the cut run"
+wait_for "the end of the cut run's cvps" test -z "$(cvps_left)"
 
 cv_pass

@@ -21,6 +21,14 @@ for lib in libcvctl.so libcvtt.so; do
     cv_fail "$lib is not the simulation of this build: $(grep -F "$lib" "$WORK/ldd")"
 done
 
+# --version and --help name the kit's version and the simulated libraries.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$CV_SANDBOX/build/CMakeCache.txt")
+for option in --version --help; do
+  run_cvsysinfo "$option"
+  expect_status 0
+  expect_contains "$OUT" "cvsysinfo (cvreport-kit) $version, built with the simulated Corvanta platform libraries"
+done
+
 xpath() { xmllint --xpath "$1" "$XML" 2>/dev/null || true; }
 
 cv_sim_host "$HOSTS/mixed"

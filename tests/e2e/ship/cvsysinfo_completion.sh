@@ -29,7 +29,8 @@ while IFS='|' read -r wanted line; do
     failed=1
   fi
 done <<'LIST'
--j|cvsysinfo -
+--help --version -j|cvsysinfo -
+--help|cvsysinfo --h
 1 16 2 4 8|cvsysinfo -j 
 1 16|cvsysinfo -j 1
 inside.txt inventory.xml|cvsysinfo in
