@@ -17,10 +17,7 @@ cp /etc/cvreport.conf "$WORK/good.conf"
 # before the collector ran and without a work directory.
 refused() {
   rm -rf "$CV_OBSERVE"
-  set +e
-  timeout 20 "$BIN/cvreport" "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run timeout 20 "$BIN/cvreport" "${CV_CONTACT[@]}"
   expect_status 1
   expect_eq "$(cat "$ERR")" "$1"
   expect_empty "$OUT"
@@ -94,10 +91,7 @@ expect_eq "$(cat "$ERR")" "Not using /var/log/cvreport.log: it is a symbolic lin
 rm /var/log/cvreport.log
 # A FIFO without a reader must not hold the run.
 mkfifo /var/log/cvreport.log
-set +e
-timeout 20 "$BIN/cvreport" -q "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+cv_run timeout 20 "$BIN/cvreport" -q "${CV_CONTACT[@]}"
 expect_status 0
 expect_eq "$(cat "$ERR")" "Not using /var/log/cvreport.log: it is not a regular file"
 rm /var/log/cvreport.log
@@ -125,10 +119,7 @@ rm /etc/sysconfig/cv
 # The release file is read by the upload worker: the report is kept. A link
 # to a regular file is how real hosts have it.
 ln -s /dev/zero /etc/orbelin-release
-set +e
-timeout 60 "$BIN/cvreport" "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+cv_run timeout 60 "$BIN/cvreport" "${CV_CONTACT[@]}"
 expect_status 7
 expect_kept_workdir "Can't read version of Corvanta from /etc/orbelin-release: /etc/orbelin-release is not a regular file"
 rm -rf "$KEPT" /etc/orbelin-release

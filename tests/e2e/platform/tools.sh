@@ -15,10 +15,7 @@ done
 
 # Runs a command line through the shell, as cvsysinfo does.
 run() {
-  set +e
-  sh -c "$1" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run sh -c "$1"
 }
 expect_same() { cmp -s "$1" "$2" || cv_fail "$1 differs from $2: $(diff "$1" "$2" | head -n 20)"; }
 

@@ -34,7 +34,7 @@ expect_kept() {
   } >"$WORK/expected-exit-text"
   sed -n '/^Failed to submit your report:/,$p' "$CV_SCREEN" | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' \
     >"$WORK/exit-text"
-  diff -u "$WORK/expected-exit-text" "$WORK/exit-text" >&2 || tui_fail "exit text differs"
+  diff -u "$WORK/expected-exit-text" "$WORK/exit-text" >&2 || cv_fail "exit text differs"
   expect_eq "$(cv_work_dirs)" "$dir" "kept work directory"
   cmp -s "$dir/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
   expect_contains /var/log/cvreport.log "Session finished"
@@ -83,7 +83,7 @@ TUI_ENV=()
 cv_service_mode error500-long
 tui_to_collection
 submit_and_fail
-grep -q "│ Exit │" "$CV_SCREEN" || tui_fail "the Exit button is off the screen"
+grep -q "│ Exit │" "$CV_SCREEN" || cv_fail "the Exit button is off the screen"
 tui_keys Enter
 tui_wait_exit
 expect_status 0
