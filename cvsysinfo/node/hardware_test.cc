@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "core/scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {

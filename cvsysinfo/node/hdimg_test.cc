@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "core/scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {

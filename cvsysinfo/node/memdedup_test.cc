@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "core/scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
