@@ -7,13 +7,13 @@
 
 #include <string>
 
-#include "run/scratch_dir.h"
+#include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
 
 TEST(SettingsFile, ReadsOnlySmallRegularFilesAndNeverWaits) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string plain = scratch.write("plain", "A=1\n");
   std::string big = scratch.write("big", std::string(kMaxSettingsFileBytes + 1, 'x'));
   std::string full = scratch.write("full", std::string(kMaxSettingsFileBytes, 'x'));
@@ -55,7 +55,7 @@ TEST(SettingsFile, ReadsOnlySmallRegularFilesAndNeverWaits) {
 
 TEST(RootOnly, RefusesWhatOthersCanChange) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to own and give away files";
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string good = scratch.write("good", "A=1\n", 0644);
   std::string open = scratch.write("open", "A=1\n", 0666);
   std::string group = scratch.write("group", "A=1\n", 0664);

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "run/scratch_dir.h"
+#include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
@@ -30,7 +30,7 @@ TEST(LogText, SystemErrorTextReplacesTheFirstPercentM) {
 }
 
 TEST(Log, RecordsAreTimeStampedLinesAppended) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string name = scratch.write("cvreport.log", "old\n");
   std::string refusal;
   ASSERT_EQ(openLog(name.c_str(), &refusal), LogOpen::kOpened);
@@ -64,7 +64,7 @@ TEST(Log, UnopenableLogFails) {
 // Root appends to the log: a link or a FIFO there is refused, without
 // writing through the link or waiting for a reader.
 TEST(Log, LinksAndFifosAreNotUsed) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string target = scratch.file("target");
   std::string link = scratch.file("link.log");
   std::string fifo = scratch.file("fifo.log");
@@ -82,7 +82,7 @@ TEST(Log, LinksAndFifosAreNotUsed) {
 }
 
 TEST(Log, ControlCharactersAreEscaped) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string name = scratch.write("cvreport.log", "");
   std::string refusal;
   ASSERT_EQ(openLog(name.c_str(), &refusal), LogOpen::kOpened);

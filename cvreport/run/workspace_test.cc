@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "run/scratch_dir.h"
+#include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
@@ -18,7 +18,7 @@ bool exists(const std::string& path) {
 }
 
 TEST(RemoveDirectoryTree, RemovesEverythingButLinkTargets) {
-  ScratchDir outsideDir, treeDir;
+  cvtest::ScratchDir outsideDir, treeDir;
   const std::string& outside = outsideDir.path();
   outsideDir.write("keep.txt", "keep");
   const std::string& tree = treeDir.path();
@@ -43,7 +43,7 @@ TEST(RemoveDirectoryTree, RemovesEverythingButLinkTargets) {
 }
 
 TEST(RemoveDirectoryTree, RefusesALinkAsTheTop) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string target = scratch.file("target");
   scratch.write("target/keep", "k");
   std::string link = scratch.file("link");

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "run/scratch_dir.h"
+#include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
@@ -24,7 +24,7 @@ class ContactFile : public ::testing::Test {
     text << in.rdbuf();
     return text.str();
   }
-  ScratchDir scratch_;
+  cvtest::ScratchDir scratch_;
   const std::string& dir_ = scratch_.path();
 };
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/command.h"
-#include "core/scratch_dir.h"
+#include "scratch_dir.h"
 #include "core/test_writer.h"
 
 namespace cvsysinfo {
@@ -113,7 +113,7 @@ bool still_there(const std::string& file, size_t expected) {
 }
 
 TEST(RunCommandParser, EndlessOutputIsCappedAndTheCommandKilled) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string pid_file = scratch.file("pid");
   // 80 MB in lines of 4001 bytes from a shell that ignores the closed pipe
   // and has a helper printing with it for ever, then a wait that holds the
@@ -176,7 +176,7 @@ TEST(AddCommandOut, WritesEscapedWholeOutput) {
 }
 
 TEST(ProcAndSysFiles, Texts) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   const std::string& d = scratch.path();
   scratch.write("two", "line1\nline2\n");
   scratch.write("nolf", "whole");
@@ -258,7 +258,7 @@ TEST(Spawn, PlainCommandsAndShellCommandsReadTheSame) {
 }
 
 TEST(Spawn, ScriptsWithoutAnInterpreterLineRunUnderTheShell) {
-  ScratchDir scratch;
+  cvtest::ScratchDir scratch;
   std::string script = scratch.write("plain-script", "echo from-script \"$1\"\n", 0755);
   std::string output;
   EXPECT_TRUE(read_command_output((script + " arg").c_str(), output));

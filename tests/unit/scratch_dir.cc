@@ -1,4 +1,4 @@
-#include "run/scratch_dir.h"
+#include "scratch_dir.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -7,18 +7,24 @@
 #include <fstream>
 #include <system_error>
 
-namespace cvreport {
+namespace cvtest {
 
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
-  char name[] = "/tmp/cvreport_test.XXXXXX";
+  char name[] = "/tmp/cvunit_test.XXXXXX";
   if (mkdtemp(name) && chmod(name, 0755) == 0) path_ = name;
 }
 
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
   if (!path_.empty()) fs::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::mkdir(const std::string& name) const {
+  std::error_code ignored;
+  fs::create_directories(file(name), ignored);
+  return file(name);
 }
 
 std::string ScratchDir::write(const std::string& name, const std::string& text, mode_t mode) const {
@@ -30,4 +36,10 @@ std::string ScratchDir::write(const std::string& name, const std::string& text, 
   return full;
 }
 
-}  // namespace cvreport
+std::string ScratchDir::write_lines(const std::string& name, const std::vector<std::string>& lines) const {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return write(name, text);
+}
+
+}  // namespace cvtest

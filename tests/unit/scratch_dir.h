@@ -1,4 +1,4 @@
-// Scratch space for the unit tests of every layer: a private directory
+// Scratch space for the unit tests of both programs: a private directory
 // under /tmp, removed with all in it when its owner goes.
 #pragma once
 
@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-namespace cvsysinfo {
+namespace cvtest {
 
 class ScratchDir {
  public:
-  // Makes the directory; path() is empty when that failed.
+  // Makes the directory, mode 0755 (root's when the tests run as root, as
+  // they do in the suite); path() is empty when that failed.
   ScratchDir();
   // Removes the directory and all in it, never following a link out.
   ~ScratchDir();
@@ -33,4 +34,4 @@ class ScratchDir {
   std::string path_;
 };
 
-}  // namespace cvsysinfo
+}  // namespace cvtest
