@@ -14,6 +14,9 @@ cv_service_config
 # process group as a terminal sends it.
 REPORT_PID=
 start_report() {
+  # The report's redirections happen in the background: what the last one
+  # wrote must not pass for this one's progress.
+  rm -f "$OUT" "$ERR"
   setsid "$BIN/cvreport" "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null &
   REPORT_PID=$!
   cv_on_exit "kill -KILL -- -$REPORT_PID"
