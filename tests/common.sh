@@ -115,15 +115,34 @@ cv_short_timeout() {
 
 # --- running the programs -------------------------------------------------
 
-# Runs cvreport; its streams land in $OUT and $ERR, its status in $STATUS.
+# Runs COMMAND... and keeps its exit status in $STATUS, whatever it is: a
+# failure does not end the case. Redirections on the call apply to it.
 OUT=$WORK/stdout
 ERR=$WORK/stderr
 STATUS=
-run_cvreport() {
+cv_status() {
   set +e
-  "$BIN/cvreport" "$@" >"$OUT" 2>"$ERR" </dev/null
+  "$@"
   STATUS=$?
   set -e
+}
+
+# Runs COMMAND... with no input; its streams land in $OUT and $ERR, its
+# status in $STATUS.
+cv_run() { cv_status "$@" >"$OUT" 2>"$ERR" </dev/null; }
+
+run_cvreport() { cv_run "$BIN/cvreport" "$@"; }
+
+# Waits until COMMAND... succeeds, trying it every tenth of a second; when
+# it has not after SECONDS, fails the case naming WHAT did not happen.
+cv_wait_for() {
+  local limit=$1 what=$2
+  shift 2
+  local deadline=$((${EPOCHREALTIME//[!0-9]/} + limit * 1000000))
+  until "$@" >/dev/null; do
+    ((${EPOCHREALTIME//[!0-9]/} < deadline)) || cv_fail "timed out after $limit s waiting for: $what"
+    sleep 0.1
+  done
 }
 
 CV_CONTACT=(-n "Ada Admin" -c "Example Hosting" -e "ada@example.net" -s "Containers stop"
@@ -144,12 +163,7 @@ cv_service_start() {
     --password "$CV_SERVICE_PASSWORD" "$@" 2>>"$CV_RECORDS/service.log" &
   local pid=$!
   cv_on_exit "kill $pid; wait $pid"
-  local i
-  for ((i = 0; i < 100; i++)); do
-    [ -s "$CV_RECORDS/port" ] && break
-    sleep 0.1
-  done
-  [ -s "$CV_RECORDS/port" ] || cv_fail "the support service did not start"
+  cv_wait_for 15 "the support service to write its port" test -s "$CV_RECORDS/port"
   local scheme=http
   case " $* " in *" --https "*) scheme=https ;; esac
   CV_SERVICE_URL="$scheme://127.0.0.1:$(cat "$CV_RECORDS/port")/submit"
@@ -178,9 +192,14 @@ cv_proxy_start() {
 
 # --- checks ---------------------------------------------------------------
 
+# cv_on_fail COMMAND: a step that shows more of the failed case's state.
+_cv_fail_reports=()
+cv_on_fail() { _cv_fail_reports+=("$*"); }
+
 cv_fail() {
   echo "FAIL [$CV_CASE]: $*" >&2
-  local f
+  local f step
+  for step in "${_cv_fail_reports[@]}"; do eval "$step" >&2 2>/dev/null || true; done
   for f in "$OUT" "$ERR" /var/log/cvreport.log "$CV_RECORDS/service.log"; do
     [ -f "$f" ] && { echo "--- $f" >&2; tail -c 3000 "$f" >&2; }
   done

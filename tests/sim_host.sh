@@ -327,11 +327,7 @@ cv_sim_host() {
 
 run_cvsysinfo() {
   [ -x "$BIN/cvsysinfo" ] || cv_skip "cvsysinfo is not built"
-  set +e
-  timeout -k 5 120 "$BIN/cvsysinfo" "$@" >"$OUT" 2>"$ERR" </dev/null
-  # shellcheck disable=SC2034 # read by the cases, like run_cvreport's
-  STATUS=$?
-  set -e
+  cv_run timeout -k 5 120 "$BIN/cvsysinfo" "$@"
 }
 
 # Compares the document OUTPUT, without the node's element, with the golden

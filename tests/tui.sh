@@ -37,6 +37,7 @@ tui_start() {
   {
     # cvreport starts once the pane's output is being recorded.
     printf 'for ((i = 0; i < 100; i++)); do [ -e %q ] && break; sleep 0.05; done\n' "$WORK/tui-go"
+    printf '[ -e %q ] || { echo "timed out after 5 s waiting for: the pane to be recorded"; exec sleep 3600; }\n' "$WORK/tui-go"
     printf 'export TERM=%q LANG=%q\n' "$CV_TUI_TERM" "$CV_TUI_LANG"
     printf 'env'
     for arg in "${TUI_ENV[@]}"; do printf ' %q' "$arg"; done
@@ -59,27 +60,15 @@ tui_wrote() { grep -qF -- "$1" "$CV_TTY_OUTPUT" 2>/dev/null; }
 # Captures the screen into $CV_SCREEN.
 tui_capture() { tui_tmux capture-pane -p -t cv >"$CV_SCREEN"; }
 
+# Whether the screen, captured afresh, shows text.
+tui_shows() { tui_capture && grep -qF -- "$1" "$CV_SCREEN"; }
+tui_lacks() { tui_capture && ! grep -qF -- "$1" "$CV_SCREEN"; }
+
 # Waits, at most the given seconds (default 15), until the screen shows text.
-tui_wait_for() {
-  local text=$1 limit=${2:-15} i
-  for ((i = 0; i < limit * 10; i++)); do
-    tui_capture
-    grep -qF -- "$text" "$CV_SCREEN" && return 0
-    sleep 0.1
-  done
-  tui_fail "the screen never showed [$text]"
-}
+tui_wait_for() { cv_wait_for "${2:-15}" "the screen to show [$1]" tui_shows "$1"; }
 
 # Waits until the screen no longer shows text.
-tui_wait_gone() {
-  local text=$1 limit=${2:-15} i
-  for ((i = 0; i < limit * 10; i++)); do
-    tui_capture
-    grep -qF -- "$text" "$CV_SCREEN" || return 0
-    sleep 0.1
-  done
-  tui_fail "the screen still shows [$text]"
-}
+tui_wait_gone() { cv_wait_for "${2:-15}" "the screen to stop showing [$1]" tui_lacks "$1"; }
 
 # Sends tmux key names (Enter, Tab, BSpace, Up, F12, C-k, ...).
 tui_keys() { tui_tmux send-keys -t cv "$@"; }
@@ -95,17 +84,11 @@ tui_tabs() {
 
 # Waits until cvreport has ended and all it wrote has been recorded, and
 # sets STATUS to its exit status.
+tui_ended() { [ -s "$CV_TUI_STATUS" ] && tui_wrote "cvreport-ended"; }
 tui_wait_exit() {
-  local limit=${1:-30} i
-  for ((i = 0; i < limit * 10; i++)); do
-    if [ -s "$CV_TUI_STATUS" ] && tui_wrote "cvreport-ended"; then
-      STATUS=$(cat "$CV_TUI_STATUS")
-      tui_capture
-      return 0
-    fi
-    sleep 0.1
-  done
-  tui_fail "cvreport did not end"
+  cv_wait_for "${1:-30}" "cvreport to end" tui_ended
+  STATUS=$(cat "$CV_TUI_STATUS")
+  tui_capture
 }
 
 # The row of the screen that shows text (first match), from 0.
@@ -114,12 +97,13 @@ tui_row_of() { grep -nF -- "$1" "$CV_SCREEN" | head -n 1 | cut -d: -f1 | awk '{p
 # The cursor's position as "column row".
 tui_cursor() { tui_tmux display-message -p -t cv '#{cursor_x} #{cursor_y}'; }
 
-tui_fail() {
-  tui_capture 2>/dev/null || true
-  echo "--- screen" >&2
-  cat "$CV_SCREEN" >&2 2>/dev/null || true
-  cv_fail "$@"
+# A failed case shows the screen as it was last.
+tui_show_screen() {
+  tui_capture
+  echo "--- screen, the cursor at column and row $(tui_cursor)"
+  cat "$CV_SCREEN"
 }
+cv_on_fail tui_show_screen
 
 # --- the wizard's road ----------------------------------------------------
 
@@ -159,23 +143,20 @@ tui_to_collection() {
   tui_wait_for "Gathering information..."
 }
 
-# Waits (5 seconds at most) until the cursor stands on the first screen line
-# that shows text, within that text or up to two columns before it.
+# Whether the cursor stands on the first screen line that shows text,
+# within that text or up to two columns before it.
+tui_cursor_on() {
+  local text=$1 row col at cursor_row
+  tui_capture
+  row=$(tui_row_of "$text")
+  [ -n "$row" ] || return 1
+  at=$(python3 -c 'import sys; print(open(sys.argv[1], encoding="utf-8").read().splitlines()[int(sys.argv[2])].find(sys.argv[3]))' \
+    "$CV_SCREEN" "$row" "$text")
+  read -r col cursor_row < <(tui_cursor)
+  [ "$cursor_row" = "$row" ] && [ "$col" -ge $((at - 2)) ] && [ "$col" -le $((at + ${#text})) ]
+}
 tui_expect_cursor_on() {
-  local text=$1 row col at cursor_row i
-  for ((i = 0; i < 50; i++)); do
-    tui_capture
-    row=$(tui_row_of "$text")
-    if [ -n "$row" ]; then
-      at=$(python3 -c 'import sys; print(open(sys.argv[1], encoding="utf-8").read().splitlines()[int(sys.argv[2])].find(sys.argv[3]))' \
-        "$CV_SCREEN" "$row" "$text")
-      read -r col cursor_row < <(tui_cursor)
-      [ "$cursor_row" = "$row" ] && [ "$col" -ge $((at - 2)) ] && [ "$col" -le $((at + ${#text})) ] &&
-        return 0
-    fi
-    sleep 0.1
-  done
-  tui_fail "the cursor is at column $col, row $cursor_row, not on [$text] (column $at, row $row)"
+  cv_wait_for 5 "the cursor to stand on [$1]" tui_cursor_on "$1"
 }
 
 # Prints the text of a window: the screen from the first line that shows
@@ -203,15 +184,12 @@ PY
 # Whether a process is still running (a zombie has ended).
 tui_running() { [ -e "/proc/$1" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null; }
 
+tui_ended_process() { ! tui_running "$1"; }
+
 # Fails when a process the paced collector recorded is still running.
 tui_expect_collectors_gone() {
-  local pid i
+  local pid
   for pid in $(cat "$CV_OBSERVE/collector-pids" "$CV_OBSERVE/helper-pids" 2>/dev/null); do
-    for ((i = 0; i < 20; i++)); do
-      tui_running "$pid" || break
-      sleep 0.1
-    done
-    tui_running "$pid" && tui_fail "collector process $pid is still running $*"
+    cv_wait_for 2 "collector process $pid to end $*" tui_ended_process "$pid"
   done
-  return 0
 }

@@ -2,53 +2,26 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "run/workspace.h"
+#include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
 
-// A scratch directory (mode 0755, root's when the tests run as root, as
-// they do in the suite) with a file in it.
-class Scratch {
- public:
-  Scratch() {
-    char name[] = "/tmp/cvfiles_test.XXXXXX";
-    dir_ = mkdtemp(name);
-    chmod(dir_.c_str(), 0755);
-  }
-  ~Scratch() { removeDirectoryTree(dir_.c_str()); }
-  std::string path(const char* name) const { return dir_ + "/" + name; }
-  std::string write(const char* name, const std::string& text, mode_t mode = 0644) const {
-    std::string file = path(name);
-    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
-    EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    close(fd);
-    chmod(file.c_str(), mode);
-    return file;
-  }
-  const std::string& dir() const { return dir_; }
-
- private:
-  static ssize_t write(int fd, const char* data, size_t size) { return ::write(fd, data, size); }
-  std::string dir_;
-};
-
 TEST(SettingsFile, ReadsOnlySmallRegularFilesAndNeverWaits) {
-  Scratch scratch;
+  cvtest::ScratchDir scratch;
   std::string plain = scratch.write("plain", "A=1\n");
   std::string big = scratch.write("big", std::string(kMaxSettingsFileBytes + 1, 'x'));
   std::string full = scratch.write("full", std::string(kMaxSettingsFileBytes, 'x'));
-  std::string fifo = scratch.path("fifo");
+  std::string fifo = scratch.file("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::string zero = scratch.path("zero");
+  std::string zero = scratch.file("zero");
   ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
-  std::string link = scratch.path("link");
+  std::string link = scratch.file("link");
   ASSERT_EQ(symlink(plain.c_str(), link.c_str()), 0);
 
   const struct {
@@ -61,11 +34,11 @@ TEST(SettingsFile, ReadsOnlySmallRegularFilesAndNeverWaits) {
       {full, true, FileRead::kRead, ""},
       {link, true, FileRead::kRead, ""},
       {link, false, FileRead::kUnreadable, link + " is a symbolic link"},
-      {scratch.path("none"), true, FileRead::kMissing, ""},
+      {scratch.file("none"), true, FileRead::kMissing, ""},
       {big, true, FileRead::kUnreadable, big + " is larger than 1 MiB"},
       {fifo, true, FileRead::kUnreadable, fifo + " is not a regular file"},
       {zero, true, FileRead::kUnreadable, zero + " is not a regular file"},
-      {scratch.dir(), true, FileRead::kUnreadable, scratch.dir() + " is not a regular file"},
+      {scratch.path(), true, FileRead::kUnreadable, scratch.path() + " is not a regular file"},
   };
   for (const auto& c : cases) {
     std::string text, message;
@@ -82,35 +55,39 @@ TEST(SettingsFile, ReadsOnlySmallRegularFilesAndNeverWaits) {
 
 TEST(RootOnly, RefusesWhatOthersCanChange) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to own and give away files";
-  Scratch scratch;
+  cvtest::ScratchDir scratch;
   std::string good = scratch.write("good", "A=1\n", 0644);
   std::string open = scratch.write("open", "A=1\n", 0666);
   std::string group = scratch.write("group", "A=1\n", 0664);
+  std::string all = scratch.write("all", "A=1\n", 0777);
   std::string foreign = scratch.write("foreign", "A=1\n", 0644);
   ASSERT_EQ(chown(foreign.c_str(), 1000, 1000), 0);
-  std::string toGood = scratch.path("to-good");
+  std::string toGood = scratch.file("to-good");
   ASSERT_EQ(symlink(good.c_str(), toGood.c_str()), 0);
-  std::string toOpen = scratch.path("to-open");
+  std::string toOpen = scratch.file("to-open");
   ASSERT_EQ(symlink(open.c_str(), toOpen.c_str()), 0);
-  std::string foreignLink = scratch.path("foreign-link");
+  std::string foreignLink = scratch.file("foreign-link");
   ASSERT_EQ(symlink(good.c_str(), foreignLink.c_str()), 0);
   ASSERT_EQ(lchown(foreignLink.c_str(), 1000, 1000), 0);
-  std::string shared = scratch.path("shared");
+  std::string shared = scratch.file("shared");
   ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
   ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
   std::string inShared = shared + "/file";
   ASSERT_EQ(close(::open(inShared.c_str(), O_WRONLY | O_CREAT, 0644)), 0);
-  std::string toShared = scratch.path("to-shared");
+  std::string toShared = scratch.file("to-shared");
   ASSERT_EQ(symlink(inShared.c_str(), toShared.c_str()), 0);
-  std::string toZero = scratch.path("to-zero");
+  std::string toZero = scratch.file("to-zero");
   ASSERT_EQ(symlink("/dev/zero", toZero.c_str()), 0);
-  std::string fifo = scratch.path("fifo");
+  std::string fifo = scratch.file("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-  std::string groupDir = scratch.path("group-dir");
+  std::string groupDir = scratch.file("group-dir");
   ASSERT_EQ(mkdir(groupDir.c_str(), 0775), 0);
   ASSERT_EQ(chmod(groupDir.c_str(), 0775), 0);
-  std::string inGroupDir = groupDir + "/file";
-  ASSERT_EQ(close(::open(inGroupDir.c_str(), O_WRONLY | O_CREAT, 0644)), 0);
+  std::string inGroupDir = scratch.write("group-dir/file", "A=1\n");
+  std::string openDir = scratch.path() + "/open-dir";
+  ASSERT_EQ(mkdir(openDir.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(openDir.c_str(), 0777), 0);
+  std::string inOpenDir = scratch.write("open-dir/file", "A=1\n");
 
   const struct {
     std::string path;
@@ -119,9 +96,10 @@ TEST(RootOnly, RefusesWhatOthersCanChange) {
   } cases[] = {
       {good, FileSafety::kRootOnly, ""},
       {toGood, FileSafety::kRootOnly, ""},
-      {scratch.path("none"), FileSafety::kMissing, ""},
+      {scratch.file("none"), FileSafety::kMissing, ""},
       {open, FileSafety::kUnsafe, open + " is writable by others than root (mode 0666): run chmod go-w " + open},
       {group, FileSafety::kUnsafe, group + " is writable by others than root (mode 0664): run chmod go-w " + group},
+      {all, FileSafety::kUnsafe, all + " is writable by others than root (mode 0777): run chmod go-w " + all},
       {foreign, FileSafety::kUnsafe, foreign + " is owned by user 1000, not root: run chown root " + foreign},
       {toOpen, FileSafety::kUnsafe, open + " is writable by others than root (mode 0666): run chmod go-w " + open},
       {foreignLink, FileSafety::kUnsafe,
@@ -138,6 +116,8 @@ TEST(RootOnly, RefusesWhatOthersCanChange) {
       {fifo, FileSafety::kUnsafe, fifo + " is not a regular file"},
       {inGroupDir, FileSafety::kUnsafe,
        groupDir + " is writable by others than root (mode 0775): run chmod go-w " + groupDir},
+      {inOpenDir, FileSafety::kUnsafe,
+       openDir + " is writable by others than root (mode 0777): run chmod go-w " + openDir},
   };
   for (const auto& c : cases) {
     std::string message;

@@ -2,14 +2,15 @@
 
 #include <errno.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <string>
 
+#include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
@@ -29,12 +30,10 @@ TEST(LogText, SystemErrorTextReplacesTheFirstPercentM) {
 }
 
 TEST(Log, RecordsAreTimeStampedLinesAppended) {
-  char name[] = "/tmp/cvlog_test.XXXXXX";
-  int fd = mkstemp(name);
-  ASSERT_EQ(write(fd, "old\n", 4), 4);
-  close(fd);
+  cvtest::ScratchDir scratch;
+  std::string name = scratch.write("cvreport.log", "old\n");
   std::string refusal;
-  ASSERT_EQ(openLog(name, &refusal), LogOpen::kOpened);
+  ASSERT_EQ(openLog(name.c_str(), &refusal), LogOpen::kOpened);
   errno = EPERM;
   logMessage("Can't do it: %m");
   logMessage("%s", "text with %s and %n inside");
@@ -54,7 +53,6 @@ TEST(Log, RecordsAreTimeStampedLinesAppended) {
       "[A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}: "
       "The server returned an error: ERRCODE=17   Disk full\n");
   EXPECT_TRUE(std::regex_match(content.str(), expected)) << content.str();
-  unlink(name);
 }
 
 TEST(Log, UnopenableLogFails) {
@@ -66,11 +64,10 @@ TEST(Log, UnopenableLogFails) {
 // Root appends to the log: a link or a FIFO there is refused, without
 // writing through the link or waiting for a reader.
 TEST(Log, LinksAndFifosAreNotUsed) {
-  char dir[] = "/tmp/cvlog_test.XXXXXX";
-  ASSERT_TRUE(mkdtemp(dir));
-  std::string target = std::string(dir) + "/target";
-  std::string link = std::string(dir) + "/link.log";
-  std::string fifo = std::string(dir) + "/fifo.log";
+  cvtest::ScratchDir scratch;
+  std::string target = scratch.file("target");
+  std::string link = scratch.file("link.log");
+  std::string fifo = scratch.file("fifo.log");
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 
@@ -80,18 +77,15 @@ TEST(Log, LinksAndFifosAreNotUsed) {
   EXPECT_NE(access(target.c_str(), F_OK), 0) << "the link's target was made";
   EXPECT_EQ(openLog(fifo.c_str(), &refusal), LogOpen::kRefused);
   EXPECT_EQ(refusal, "Not using " + fifo + ": it is not a regular file");
-  EXPECT_EQ(openLog(dir, &refusal), LogOpen::kFailed);
+  EXPECT_EQ(openLog(scratch.path().c_str(), &refusal), LogOpen::kFailed);
   EXPECT_EQ(logDescriptor(), -1);
-  unlink(link.c_str());
-  unlink(fifo.c_str());
-  rmdir(dir);
 }
 
 TEST(Log, ControlCharactersAreEscaped) {
-  char name[] = "/tmp/cvlog_test.XXXXXX";
-  close(mkstemp(name));
+  cvtest::ScratchDir scratch;
+  std::string name = scratch.write("cvreport.log", "");
   std::string refusal;
-  ASSERT_EQ(openLog(name, &refusal), LogOpen::kOpened);
+  ASSERT_EQ(openLog(name.c_str(), &refusal), LogOpen::kOpened);
   logMessage("The server returned an error: %s", "\x1b]0;owned\x07\x1b[2J\tdone\rProblemID: 1");
   closeLog();
   std::ifstream in(name);
@@ -100,7 +94,6 @@ TEST(Log, ControlCharactersAreEscaped) {
   std::string text = content.str();
   EXPECT_EQ(text.substr(text.find(": The") + 2),
             "The server returned an error: \\x1b]0;owned\\x07\\x1b[2J done ProblemID: 1\n");
-  unlink(name);
 }
 
 }  // namespace

@@ -2,24 +2,15 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <string>
+
+#include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
-
-std::string makeTempDir() {
-  char name[] = "/tmp/cvworkspace_test.XXXXXX";
-  return mkdtemp(name);
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream(path) << content;
-}
 
 bool exists(const std::string& path) {
   struct stat st;
@@ -27,15 +18,14 @@ bool exists(const std::string& path) {
 }
 
 TEST(RemoveDirectoryTree, RemovesEverythingButLinkTargets) {
-  std::string outside = makeTempDir();
-  writeFile(outside + "/keep.txt", "keep");
-  std::string tree = makeTempDir();
+  cvtest::ScratchDir outsideDir, treeDir;
+  const std::string& outside = outsideDir.path();
+  outsideDir.write("keep.txt", "keep");
+  const std::string& tree = treeDir.path();
   ASSERT_EQ(mkdir((tree + "/a").c_str(), 0700), 0);
   ASSERT_EQ(mkdir((tree + "/a/b").c_str(), 0500), 0);  // read-only directory
-  writeFile(tree + "/a/file", "x");
-  ASSERT_EQ(mkdir((tree + "/a/c").c_str(), 0700), 0);
-  writeFile(tree + "/a/c/deep", "y");
-  ASSERT_EQ(chmod((tree + "/a/c/deep").c_str(), 0400), 0);
+  treeDir.write("a/file", "x");
+  treeDir.write("a/c/deep", "y", 0400);
   ASSERT_EQ(symlink(outside.c_str(), (tree + "/link-to-dir").c_str()), 0);
   ASSERT_EQ(symlink((outside + "/keep.txt").c_str(), (tree + "/a/link-to-file").c_str()), 0);
   ASSERT_EQ(symlink("/nonexistent", (tree + "/dangling").c_str()), 0);
@@ -50,20 +40,16 @@ TEST(RemoveDirectoryTree, RemovesEverythingButLinkTargets) {
   EXPECT_EQ(removeDirectoryTree("/nonexistent/cvreport.test"), -1);
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
   EXPECT_EQ(before, cwd);
-  unlink((outside + "/keep.txt").c_str());
-  rmdir(outside.c_str());
 }
 
 TEST(RemoveDirectoryTree, RefusesALinkAsTheTop) {
-  std::string target = makeTempDir();
-  writeFile(target + "/keep", "k");
-  std::string link = target + ".link";
+  cvtest::ScratchDir scratch;
+  std::string target = scratch.file("target");
+  scratch.write("target/keep", "k");
+  std::string link = scratch.file("link");
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
   EXPECT_EQ(removeDirectoryTree(link.c_str()), -1);
   EXPECT_TRUE(exists(target + "/keep"));
-  unlink(link.c_str());
-  unlink((target + "/keep").c_str());
-  rmdir(target.c_str());
 }
 
 TEST(ManualSendHint, NamesTheArchive) {

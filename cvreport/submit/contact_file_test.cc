@@ -11,27 +11,21 @@
 #include <sstream>
 #include <string>
 
+#include "scratch_dir.h"
+
 namespace cvreport {
 namespace {
 
 class ContactFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/cvreport-contact-test.XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    dir_ = name;
-  }
-  void TearDown() override {
-    unlink((dir_ + "/description").c_str());
-    rmdir(dir_.c_str());
-  }
   std::string read() {
     std::ifstream in(dir_ + "/description");
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
   }
-  std::string dir_;
+  cvtest::ScratchDir scratch_;
+  const std::string& dir_ = scratch_.path();
 };
 
 TEST_F(ContactFile, HoldsTheFiveLinesWithTheDescriptionAsTyped) {

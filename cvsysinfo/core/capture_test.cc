@@ -16,6 +16,7 @@
 
 #include "core/command.h"
 #include "core/embed_xml.h"
+#include "scratch_dir.h"
 #include "core/test_writer.h"
 
 namespace cvsysinfo {
@@ -85,22 +86,42 @@ TEST(RunCommandParser, LinesStatusAndLimits) {
   EXPECT_EQ(lines[2999], "3000");
 }
 
-// The pid the command's shell wrote to `file`, once the run has returned.
-bool still_there(const std::string& file) {
+// Whether the process has ended: gone, or a zombie not reaped yet.
+bool ended(pid_t pid) {
+  if (kill(pid, 0) != 0 && errno == ESRCH) return true;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string fields;
+  std::getline(stat, fields);
+  size_t state = fields.rfind(") ");
+  return state != std::string::npos && fields.compare(state + 2, 1, "Z") == 0;
+}
+
+// Whether one of the `expected` pids the command's processes wrote to
+// `file` is still running five seconds after the run has returned: a
+// killed process may take a moment to go.
+bool still_there(const std::string& file, size_t expected) {
+  std::vector<pid_t> pids;
   std::ifstream in(file);
-  pid_t pid = 0;
-  in >> pid;
-  return pid <= 0 || kill(pid, 0) == 0 || errno != ESRCH;
+  for (pid_t pid = 0; in >> pid;) pids.push_back(pid);
+  if (pids.size() != expected) return true;
+  for (int tries = 0; tries < 500; ++tries) {
+    bool all = true;
+    for (pid_t pid : pids) all = all && pid > 0 && ended(pid);
+    if (all) return false;
+    usleep(10000);
+  }
+  return true;
 }
 
 TEST(RunCommandParser, EndlessOutputIsCappedAndTheCommandKilled) {
-  char dir[] = "/tmp/cvcapture_test.XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  std::string pid_file = std::string(dir) + "/pid";
-  // 80 MB in lines of 4001 bytes from a shell that ignores the closed pipe,
-  // then a wait that holds the pipe open: only killing it ends the run.
+  cvtest::ScratchDir scratch;
+  std::string pid_file = scratch.file("pid");
+  // 80 MB in lines of 4001 bytes from a shell that ignores the closed pipe
+  // and has a helper printing with it for ever, then a wait that holds the
+  // pipe open: only killing them all ends the run.
   std::string command = "echo $$ >" + pid_file +
-                        "; trap '' PIPE; i=0; while [ $i -lt 20000 ]; do printf '%04000d\\n' 0; i=$((i + 1)); done;"
+                        "; trap '' PIPE; (while :; do echo helper; done) & echo $! >>" + pid_file +
+                        "; i=0; while [ $i -lt 20000 ]; do printf '%04000d\\n' 0; i=$((i + 1)); done;"
                         " exec sleep 30";
   size_t count = 0;
   size_t bytes = 0;
@@ -115,12 +136,14 @@ TEST(RunCommandParser, EndlessOutputIsCappedAndTheCommandKilled) {
                       *t->bytes += strlen(line) + 1;
                     },
                     &tally};
+  testing::internal::CaptureStderr();
   EXPECT_EQ(run_command_parser(command.c_str(), &parser), 1);
+  std::string err = testing::internal::GetCapturedStderr();
   EXPECT_LE(bytes, kMaxCommandOutput);
   EXPECT_GT(bytes, kMaxCommandOutput - 2 * 4001);
-  EXPECT_FALSE(still_there(pid_file));
-  unlink(pid_file.c_str());
-  rmdir(dir);
+  EXPECT_FALSE(still_there(pid_file, 2));
+  EXPECT_EQ(err, "Output of '" + command + "' is longer than " + std::to_string(kMaxCommandOutput) +
+                     " bytes, not read to its end\n");
 }
 
 TEST(ReadCommandOutput, WholeOutputAnySize) {
@@ -154,17 +177,16 @@ TEST(AddCommandOut, WritesEscapedWholeOutput) {
 }
 
 TEST(ProcAndSysFiles, Texts) {
-  char dir[] = "/tmp/cvcapture_test.XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  std::string d = dir;
-  std::ofstream(d + "/two") << "line1\nline2\n";
-  std::ofstream(d + "/nolf") << "whole";
-  std::ofstream(d + "/empty") << "";
+  cvtest::ScratchDir scratch;
+  const std::string& d = scratch.path();
+  scratch.write("two", "line1\nline2\n");
+  scratch.write("nolf", "whole");
+  scratch.write("empty", "");
   TestWriter w;
   add_proc_file(w.get(), (d + "/two").c_str(), "P");
   add_proc_file(w.get(), (d + "/empty").c_str(), "E");
   add_proc_file(w.get(), (d + "/missing").c_str(), "M");
-  int fd = open(dir, O_RDONLY | O_DIRECTORY);
+  int fd = open(d.c_str(), O_RDONLY | O_DIRECTORY);
   add_sys_file(w.get(), fd, "two");
   add_sys_file(w.get(), fd, "nolf");
   add_sys_file(w.get(), fd, "absent");
@@ -172,8 +194,6 @@ TEST(ProcAndSysFiles, Texts) {
   EXPECT_EQ(w.text(), "<P>line1\nline2\n</P><E/><M>Unable to open file " + d +
                           "/missing</M><two>line1\nline2</two><nolf>whole</nolf>"
                           "<absent>Unable to open file absent</absent>");
-  for (const char* f : {"two", "nolf", "empty"}) unlink((d + "/" + f).c_str());
-  rmdir(dir);
 }
 
 TEST(MakeXmlName, ReplacesAllButAsciiAlnum) {
@@ -239,19 +259,11 @@ TEST(Spawn, PlainCommandsAndShellCommandsReadTheSame) {
 }
 
 TEST(Spawn, ScriptsWithoutAnInterpreterLineRunUnderTheShell) {
-  char dir[] = "/tmp/cvsysinfo-spawn.XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  std::string script = std::string(dir) + "/plain-script";
-  FILE* file = fopen(script.c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  fputs("echo from-script \"$1\"\n", file);
-  fclose(file);
-  chmod(script.c_str(), 0755);
+  cvtest::ScratchDir scratch;
+  std::string script = scratch.write("plain-script", "echo from-script \"$1\"\n", 0755);
   std::string output;
   EXPECT_TRUE(read_command_output((script + " arg").c_str(), output));
   EXPECT_EQ(output, "from-script arg\n");
-  unlink(script.c_str());
-  rmdir(dir);
 }
 
 }  // namespace

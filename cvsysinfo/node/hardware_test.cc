@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
@@ -26,7 +26,7 @@ struct Topology {
 };
 
 Topology parse(const std::string& text, std::string* model = nullptr) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string path = dir.write("cpuinfo", text);
   HwInfo info;
   int rc = parse_cpuinfo(info, path.c_str());
@@ -129,7 +129,7 @@ TEST(FindKey, ValuesAndNumbers) {
 }
 
 TEST(Zoneinfo, NodesCounted) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string two = dir.write_lines("two", {"Node 0, zone      DMA", "  pages free     3975",
                                            "Node 0, zone    DMA32", "Node 1, zone   Normal",
                                            "  nr_free_pages 1000", "Node 1, zone  Movable"});
@@ -140,7 +140,7 @@ TEST(Zoneinfo, NodesCounted) {
 }
 
 TEST(HardwareElement, WrittenFromTheKernelFiles) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string cpuinfo = dir.write("cpuinfo", processor_block(0, 0, 0, "M <1>") + processor_block(1, 0, 0, "M"));
   std::string zoneinfo = dir.write_lines("zoneinfo", {"Node 0, zone DMA", "Node 1, zone DMA"});
   HwInfo info;
@@ -158,7 +158,7 @@ TEST(HardwareElement, WrittenFromTheKernelFiles) {
 }
 
 TEST(HardwareElement, EmptyWhenCpuinfoFails) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string cpuinfo = dir.write("cpuinfo", processor_block(0, 256, 0, "X"));
   TestWriter w;
   testing::internal::CaptureStderr();

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
@@ -47,7 +47,7 @@ std::string canonical_of(const std::string& xml) {
   return result;
 }
 
-void make_device(const ScratchDir& dir) {
+void make_device(const cvtest::ScratchDir& dir) {
   dir.write("block/hdimg0/size", "2097152\n");
   dir.write("block/hdimg0/uevent", "MAJOR=182\n");
   dir.write("block/hdimg0/event", "x\n");
@@ -67,7 +67,7 @@ void make_device(const ScratchDir& dir) {
 }
 
 TEST(Hdimg, WalkWritesListedAttributesOnly) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   make_device(dir);
   TestWriter w;
   add_hdimg_stat(w.get(), dir.file("block").c_str());
@@ -79,7 +79,7 @@ TEST(Hdimg, WalkWritesListedAttributesOnly) {
 }
 
 TEST(Hdimg, EmptyOrMissingDirectory) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   dir.write("block/loop0/size", "0\n");
   TestWriter w;
   add_hdimg_stat(w.get(), dir.file("block").c_str());
@@ -97,7 +97,7 @@ int nesting(const std::string& shape) {
 }
 
 TEST(Hdimg, LinksAreFollowedButLoopsEnd) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   dir.write("block/hdimg1/size", "8\n");
   dir.mkdir("block/hdimg1/pstat");
   // Both links lead back to where they are: the walk alternates between two

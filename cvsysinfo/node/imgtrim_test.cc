@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
@@ -27,7 +27,7 @@ TEST(Imgtrim, StatsLines) {
 }
 
 TEST(Imgtrim, LogLinesWithStatsOnly) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string log = dir.write_lines("imgtrim.log", {"started x=1", "Stats: ct=101 freed=12M",
                                                    "stats: lower=1", "done Stats: ct=102 freed=0"});
   TestWriter w;

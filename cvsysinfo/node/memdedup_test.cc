@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
@@ -53,7 +53,7 @@ std::string fs_line(const std::string& path, const std::string& xml) {
 }
 
 TEST(Memdedup, RootsSharingOneCache) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string cache = dir.mkdir("cache");
   std::string table = dir.write_lines(
       "mounts", {"/dev/hdimg1p1 /var/lib/cv/root/101 ext4 rw,memdedup=" + cache + ",data=ordered 0 0",
@@ -82,7 +82,7 @@ TEST(Memdedup, RootsSharingOneCache) {
 }
 
 TEST(Memdedup, WrittenOnlyWhenTheTableHasEntries) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string empty = dir.write("empty", "");
   std::string plain = dir.write_lines("plain", {"/dev/sda1 / ext4 rw 0 0"});
   TestWriter w;

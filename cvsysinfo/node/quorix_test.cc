@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
 
 TEST(Tessel, OneToolRunPerQuorixMount) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string table = dir.write_lines(
       "mounts", {"quorix://alpha /q/alpha fuse rw 0 0", "/dev/sda1 / ext4 rw 0 0",
                  "quorix://my\\040cluster /q/b fuse rw 0 0", "quorix:/beta /q/c fuse rw 0 0"});

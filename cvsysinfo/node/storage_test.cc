@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
@@ -28,7 +28,7 @@ TEST(Lvm, HeaderNamesAndFields) {
       {"only the header", {"  LV:VG"}, "<volumes/>"},
   };
   for (const auto& c : cases) {
-    ScratchDir dir;
+    cvtest::ScratchDir dir;
     std::string out = dir.write_lines("lvs.out", c.lines);
     TestWriter w;
     add_lvm_list(w.get(), "volumes", ("cat " + out).c_str(), "volume");
@@ -37,7 +37,7 @@ TEST(Lvm, HeaderNamesAndFields) {
 }
 
 TEST(Lvm, EachRunLearnsItsOwnHeader) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string lvs = dir.write_lines("lvs.out", {"LV", "root"});
   std::string vgs = dir.write_lines("vgs.out", {"VG", "vg0"});
   TestWriter w;
@@ -73,7 +73,7 @@ TEST(Mdadm, KeyValueLines) {
 }
 
 TEST(Mdadm, MountedMdDevicesOnly) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string table = dir.write_lines(
       "mounts", {"/dev/sda1 / ext4 rw 0 0", "/dev/md0 /data xfs rw 0 0",
                  "tmpfs /dev/md tmpfs rw 0 0", "/dev/md127 /srv ext4 rw 0 0",
@@ -91,7 +91,7 @@ TEST(Mdadm, MountedMdDevicesOnly) {
 }
 
 TEST(Mdadm, NoTableOrOverlongDevice) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string device = "/dev/md" + std::string(300, 'x');
   std::string table = dir.write_lines("mounts", {device + " /m ext4 rw 0 0"});
   TestWriter w;

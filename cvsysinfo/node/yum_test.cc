@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "core/test_writer.h"
-#include "node/test_files.h"
+#include "scratch_dir.h"
 
 namespace cvsysinfo {
 namespace {
 
 std::string repositories_of(const std::vector<std::string>& lines) {
-  ScratchDir dir;
+  cvtest::ScratchDir dir;
   std::string output = dir.write_lines("yum.out", lines);
   TestWriter w;
   add_yum_repositories(w.get(), ("cat " + output).c_str());

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cvctl.h"
@@ -22,10 +23,22 @@ std::string text(const char* s) { return s ? std::string(s) : std::string("<null
 
 class SimHost : public ::testing::Test {
  protected:
-  void TearDown() override {
+  void TearDown() override { reset(); }
+
+  // Back to no host, for the next row of a table.
+  void reset() {
     cvctl_close();
     unsetenv("CVSIM_HOST");
     if (!scratch_.empty()) fs::remove_all(scratch_);
+    scratch_.clear();
+  }
+
+  // A row's host: a fixture by name, or else the files written here.
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  void useHost(const char* fixture, const Files& files) {
+    reset();
+    if (fixture) useFixture(fixture);
+    for (const auto& file : files) write(file.first, file.second);
   }
 
   void use(const std::string& host) { setenv("CVSIM_HOST", host.c_str(), 1); }
@@ -74,29 +87,79 @@ class SimHost : public ::testing::Test {
   std::string scratch_;
 };
 
-TEST_F(SimHost, MixedListsItsIdsInTheirOrder) {
-  useFixture("mixed");
-  ASSERT_EQ(cvctl_open(), 0);
-  int count = -1;
-  std::vector<unsigned int> ids = listed(&count);
-  EXPECT_EQ(count, 10);
-  EXPECT_EQ(ids, (std::vector<unsigned int>{101, 102, 103, 104, 105, 1, 106, 107, 0, 108}));
+
+
+// What the listing counts and lists: the ids file in its order, else the
+// containers in numeric order; the faults and malformed ids.
+TEST_F(SimHost, ListingsCountAndOrder) {
+  const struct {
+    const char* fixture;
+    Files files;
+    int count;
+    std::vector<unsigned int> ids;  // compared when the count is not negative
+  } cases[] = {
+      {"mixed", {}, 10, {101, 102, 103, 104, 105, 1, 106, 107, 0, 108}},
+      {"listing-error", {}, -4, {}},
+      {nullptr,
+       {{"containers/20/state", "running\n"},
+        {"containers/3/state", "stopped\n"},
+        {"containers/100/state", "mounted\n"},
+        {"containers/notes/state", "running\n"}},
+       3,
+       {3, 20, 100}},
+      {nullptr, {{"ids", "101 10x2\n"}}, -22, {}},
+      // The reported count may be smaller than the list.
+      {nullptr, {{"ids", "101 102 103\n"}, {"faults", "count=2\n"}}, 2, {101, 102, 103}},
+      // A slip in the faults file: listing errors are always negative.
+      {nullptr, {{"faults", "# a slip\nlist=4\n"}}, -22, {}},
+  };
+  for (const auto& c : cases) {
+    useHost(c.fixture, c.files);
+    ASSERT_EQ(cvctl_open(), 0);
+    int count = 0;
+    std::vector<unsigned int> ids = listed(&count);
+    EXPECT_EQ(count, c.count) << (c.fixture ? c.fixture : c.files[0].second);
+    if (c.count >= 0) {
+      EXPECT_EQ(ids, c.ids) << (c.fixture ? c.fixture : c.files[0].second);
+    }
+  }
 }
 
-TEST_F(SimHost, MixedStatesAndTheFailingStatus) {
-  useFixture("mixed");
-  ASSERT_EQ(cvctl_open(), 0);
-  unsigned int mask = 0;
-  EXPECT_EQ(status(101, &mask), 0);
-  EXPECT_EQ(mask, CVCTL_ENV_RUNNING);
-  EXPECT_EQ(status(103, &mask), 0);
-  EXPECT_EQ(mask, CVCTL_ENV_SUSPENDED);
-  EXPECT_EQ(status(104, &mask), 0);
-  EXPECT_EQ(mask, CVCTL_ENV_MOUNTED);
-  EXPECT_EQ(status(106, &mask), 0);
-  EXPECT_EQ(mask, 0u);
-  EXPECT_EQ(status(105, &mask), 17);
-  EXPECT_EQ(status(999, &mask), 2) << "an ID the host does not have";
+// A container's state as a number, words or garbage, and the status faults.
+TEST_F(SimHost, StatesAndTheFailingStatus) {
+  const Files files = {{"containers/1/state", "0xc\n"},
+                       {"containers/2/state", "mounted, suspended\n"},
+                       {"containers/3/state", "runing\n"},
+                       {"containers/4/state", ""},
+                       {"containers/5/keep", ""},
+                       {"faults", "status.4=0\n"}};
+  const struct {
+    const char* fixture;
+    unsigned int id;
+    int rc;
+    unsigned int mask;  // compared when rc is 0
+  } cases[] = {
+      {"mixed", 101, 0, CVCTL_ENV_RUNNING},
+      {"mixed", 103, 0, CVCTL_ENV_SUSPENDED},
+      {"mixed", 104, 0, CVCTL_ENV_MOUNTED},
+      {"mixed", 106, 0, 0u},
+      {"mixed", 105, 17, 0u},
+      {"mixed", 999, 2, 0u},  // an ID the host does not have
+      {nullptr, 1, 0, CVCTL_ENV_RUNNING | CVCTL_ENV_SUSPENDED},
+      {nullptr, 2, 0, CVCTL_ENV_MOUNTED | CVCTL_ENV_SUSPENDED},
+      {nullptr, 3, 22, 0u},  // a misspelt state
+      {nullptr, 4, 0, 0u},   // an empty state, and a fault of 0, are no failure
+      {nullptr, 5, 0, 0u},   // no state file
+  };
+  for (const auto& c : cases) {
+    useHost(c.fixture, c.fixture ? Files{} : files);
+    ASSERT_EQ(cvctl_open(), 0);
+    unsigned int mask = 0;
+    EXPECT_EQ(status(c.id, &mask), c.rc) << c.id;
+    if (c.rc == 0) {
+      EXPECT_EQ(mask, c.mask) << c.id;
+    }
+  }
   cvctl_env_status_t record;
   EXPECT_EQ(cvctl_get_env_status(101, &record, 1), 22) << "only the selector 255 is known";
 }
@@ -120,12 +183,9 @@ TEST_F(SimHost, OpenFailsAsDescribedOrWithoutAHost) {
   EXPECT_EQ(cvctl_open(), 2);
 }
 
-TEST_F(SimHost, ListingAndBaseErrors) {
+TEST_F(SimHost, BaseListingError) {
   useFixture("listing-error");
   ASSERT_EQ(cvctl_open(), 0);
-  int count = 0;
-  listed(&count);
-  EXPECT_EQ(count, -4);
   char** names = reinterpret_cast<char**>(1);
   EXPECT_EQ(cvtt_get_all_base(&names), 3);
   EXPECT_EQ(names, nullptr);
@@ -285,61 +345,10 @@ TEST_F(SimHost, TemplateListingErrorAndUnknownBase) {
   cvtt_clean_templates_list(list);
 }
 
-TEST_F(SimHost, IdsDefaultToTheContainersInNumericOrder) {
-  write("containers/20/state", "running\n");
-  write("containers/3/state", "stopped\n");
-  write("containers/100/state", "mounted\n");
-  write("containers/notes/state", "running\n");
-  ASSERT_EQ(cvctl_open(), 0);
-  int count = -1;
-  EXPECT_EQ(listed(&count), (std::vector<unsigned int>{3, 20, 100}));
-  EXPECT_EQ(count, 3);
-}
 
-TEST_F(SimHost, MalformedIdsFailTheListing) {
-  write("ids", "101 10x2\n");
-  ASSERT_EQ(cvctl_open(), 0);
-  int count = 0;
-  listed(&count);
-  EXPECT_EQ(count, -22);
-}
 
-TEST_F(SimHost, ReportedCountMayBeSmallerThanTheList) {
-  write("ids", "101 102 103\n");
-  write("faults", "count=2\n");
-  ASSERT_EQ(cvctl_open(), 0);
-  int count = 0;
-  EXPECT_EQ(listed(&count).size(), 3u);
-  EXPECT_EQ(count, 2);
-}
 
-TEST_F(SimHost, AListFaultIsAlwaysNegative) {
-  write("faults", "# a slip: listing errors are negative\nlist=4\n");
-  ASSERT_EQ(cvctl_open(), 0);
-  int count = 0;
-  listed(&count);
-  EXPECT_EQ(count, -22);
-}
 
-TEST_F(SimHost, StatesAsNumbersWordsOrGarbage) {
-  write("containers/1/state", "0xc\n");
-  write("containers/2/state", "mounted, suspended\n");
-  write("containers/3/state", "runing\n");
-  write("containers/4/state", "");
-  write("containers/5/keep", "");
-  write("faults", "status.4=0\n");
-  ASSERT_EQ(cvctl_open(), 0);
-  unsigned int mask = 0;
-  EXPECT_EQ(status(1, &mask), 0);
-  EXPECT_EQ(mask, CVCTL_ENV_RUNNING | CVCTL_ENV_SUSPENDED);
-  EXPECT_EQ(status(2, &mask), 0);
-  EXPECT_EQ(mask, CVCTL_ENV_MOUNTED | CVCTL_ENV_SUSPENDED);
-  EXPECT_EQ(status(3, &mask), 22) << "a misspelt state";
-  EXPECT_EQ(status(4, &mask), 0) << "an empty state, and a fault of 0, are no failure";
-  EXPECT_EQ(mask, 0u);
-  EXPECT_EQ(status(5, &mask), 0) << "no state file";
-  EXPECT_EQ(mask, 0u);
-}
 
 TEST_F(SimHost, RecordFilesAreStrict) {
   write("containers/1/packages", "[package]\nname=a\nversion=1\n");

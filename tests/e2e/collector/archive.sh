@@ -15,10 +15,7 @@ make_work_dir() {
 }
 
 run_collector() {
-  set +e
-  "$COLLECTOR" "$@" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run "$COLLECTOR" "$@"
 }
 
 # --- fixtures: a platform host -------------------------------------------

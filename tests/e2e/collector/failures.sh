@@ -7,10 +7,7 @@ COLLECTOR=/usr/libexec/cvreport/cvreport_collector
 cv_collector "$SRC/scripts/cvreport_collector"
 
 run_collector() {
-  set +e
-  "$COLLECTOR" "$@" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run "$COLLECTOR" "$@"
 }
 
 # Non-zero, one line on stderr, and not a word of success on stdout.
@@ -75,17 +72,10 @@ for sig in INT:2 TERM:15 HUP:1; do
   python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execv(sys.argv[1], sys.argv[1:])' \
     "$COLLECTOR" "$FILES" >"$OUT" 2>"$ERR" </dev/null &
   pid=$!
-  for ((i = 0; i < 100; i++)); do
-    pgrep -f "$MARKER" >/dev/null && break
-    sleep 0.1
-  done
-  pgrep -f "$MARKER" >/dev/null || cv_fail "the slow command did not start"
+  cv_wait_for 10 "the slow command to start" pgrep -f "$MARKER"
   kill -"${sig%:*}" "$pid"
   start=$SECONDS
-  set +e
-  wait "$pid"
-  STATUS=$?
-  set -e
+  cv_status wait "$pid"
   expect_status $((128 + ${sig#*:}))
   [ $((SECONDS - start)) -le 5 ] || cv_fail "SIG${sig%:*}: the collector took $((SECONDS - start)) s to stop"
   left=$(pgrep -f "$MARKER" || true)

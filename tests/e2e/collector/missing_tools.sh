@@ -49,10 +49,7 @@ FILES=$WORKDIR/files
 mkdir -m 0700 "$FILES"
 echo "Full name: Ada Admin" >"$FILES/description"
 
-set +e
-PATH="$WORK/bin:$PATH" "$COLLECTOR" -d "$FILES" >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+cv_run env PATH="$WORK/bin:$PATH" "$COLLECTOR" -d "$FILES"
 expect_status 0
 [ -f "$WORKDIR/cvreport.tgz" ] || cv_fail "no archive"
 expect_eq "$(grep '^Progress' "$OUT" | tail -n 1)" "Progress: 100" "last progress line"

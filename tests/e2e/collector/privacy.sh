@@ -265,10 +265,7 @@ printf 'Dec  1 05:00:00 host: %s\n' "${keep_log[@]}" >>/var/log/cvreport.log
 
 # --- the run ----------------------------------------------------------------
 
-set +e
-(cd "$WORK" && "$COLLECTOR" "$FILES") >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+cv_run env -C "$WORK" "$COLLECTOR" "$FILES"
 expect_status 0
 archive=$WORKDIR/cvreport.tgz
 [ -f "$archive" ] || cv_fail "no archive"

@@ -34,10 +34,7 @@ mkdir -m 0700 "$FILES"
 echo "Full name: Ada Admin" >"$FILES/description"
 
 started=$SECONDS
-set +e
-"$COLLECTOR" "$FILES" >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+cv_run "$COLLECTOR" "$FILES"
 expect_status 0
 [ $((SECONDS - started)) -lt 120 ] || cv_fail "collecting took $((SECONDS - started))s"
 archive=$WORKDIR/cvreport.tgz

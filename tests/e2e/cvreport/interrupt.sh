@@ -30,24 +30,11 @@ interrupt() {
   local sig=$1 target=$2 start
   if [ "$target" = group ]; then kill -"$sig" -- -"$REPORT_PID"; else kill -"$sig" "$REPORT_PID"; fi
   start=$SECONDS
-  set +e
-  wait "$REPORT_PID"
-  STATUS=$?
-  set -e
+  cv_status wait "$REPORT_PID"
   ELAPSED=$((SECONDS - start))
   [ "$ELAPSED" -le 7 ] || cv_fail "SIG$sig: the report took ${ELAPSED}s to end"
   left=$(pgrep -g "$REPORT_PID" || true)
   [ -z "$left" ] || cv_fail "SIG$sig: processes of the report left: $(ps -o pid=,args= -p "${left//$'\n'/,}")"
-}
-
-wait_for() { # WHAT COMMAND...
-  local what=$1 i
-  shift
-  for ((i = 0; i < 150; i++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  cv_fail "$what did not happen"
 }
 
 # --- during collection: the shipped collector, busy in a slow command -------
@@ -62,7 +49,7 @@ slow_command_runs() { pgrep -f "$MARKER" >/dev/null; }
 for case in INT:2:group TERM:15:pid HUP:1:group; do
   IFS=: read -r sig number target <<<"$case"
   start_report
-  wait_for "the slow command" slow_command_runs
+  cv_wait_for 15 "the slow command to start" slow_command_runs
   interrupt "$sig" "$target"
   expect_status $((128 + number))
   expect_eq "$(cat "$ERR")" "Report interrupted by SIG$sig: nothing was sent." "SIG$sig: stderr"
@@ -83,7 +70,7 @@ uploads_recorded() { [ "$(cv_requests count auth=ok)" = "$uploads" ]; }
 for case in INT:2:group TERM:15:pid; do
   IFS=: read -r sig number target <<<"$case"
   start_report
-  wait_for "the upload" grep -q "Upload progress" "$OUT"
+  cv_wait_for 15 "the upload to report progress" grep -q "Upload progress" "$OUT"
   interrupt "$sig" "$target"
   expect_status $((128 + number))
   [ -n "$(cv_work_dirs)" ] || cv_fail "SIG$sig: no work directory kept; /tmp holds: $(ls -la /tmp)"
@@ -92,7 +79,7 @@ for case in INT:2:group TERM:15:pid; do
   # The worker hung up wherever it was: the upload, which would have gone
   # on to a reply, ended without one.
   uploads=$((uploads + 1))
-  wait_for "the end of the upload of SIG$sig" uploads_recorded
+  cv_wait_for 15 "the end of the upload of SIG$sig" uploads_recorded
   expect_eq "$(cv_requests count auth=ok outcome=client-gone)" "$uploads" "SIG$sig: uploads cut short"
   expect_eq "$(cv_requests count auth=ok outcome=replied)" 0 "SIG$sig: reports answered"
   rm -rf "$KEPT"

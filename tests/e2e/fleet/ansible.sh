@@ -112,11 +112,8 @@ mkdir -p "$inventories"
 echo "stale" >"$inventories/node-c.xml"
 
 # --- the run ---------------------------------------------------------------------
-set +e
-ansible-playbook -vv -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
+cv_status ansible-playbook -vv -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
   "$SRC/contrib/ansible/site.yml" >"$OUT" 2>"$ERR"
-STATUS=$?
-set -e
 echo "the play took $(($(date +%s) - started)) s"
 # Failed hosts make the play fail, after everything else has been done.
 expect_status 2
@@ -172,12 +169,9 @@ expect_contains "$OUT" "\"report from node-a: problem ID 4242\""
 # A line end in a service setting would start a setting of its own: the
 # host fails before anything is written, and the value is not shown.
 cp /etc/cvreport.conf "$WORK/conf-before"
-set +e
-ansible-playbook -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
+cv_status ansible-playbook -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
   -e '{"cvfleet_submit_password": "x\nCOLLECTOR_SCRIPT=/tmp/owned"}' --limit node-a \
   "$SRC/contrib/ansible/site.yml" >"$WORK/second.out" 2>&1
-STATUS=$?
-set -e
 expect_status 2
 grep -q '"  node-a: Check the service settings: ' "$WORK/second.out" || cv_fail "no reason for node-a: $(cat "$WORK/second.out")"
 cmp -s /etc/cvreport.conf "$WORK/conf-before" || cv_fail "/etc/cvreport.conf was changed"
@@ -185,11 +179,8 @@ expect_lacks "$WORK/second.out" "COLLECTOR_SCRIPT=/tmp/owned"
 expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the refused one"
 
 # A host without the program, into a folder that does not exist yet.
-set +e
-ansible-playbook -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \
+cv_status ansible-playbook -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \
   -e "cvfleet_cvsysinfo=$WORK/no-such-program" "$SRC/contrib/ansible/site.yml" >"$WORK/third.out" 2>&1
-STATUS=$?
-set -e
 expect_status 2
 grep -q '^Run cvsysinfo: .*No such file or directory' "$WORK/fresh/node-c.failed" ||
   cv_fail "node-c.failed: $(cat "$WORK/fresh/node-c.failed" 2>&1)"

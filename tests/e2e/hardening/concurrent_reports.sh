@@ -24,10 +24,8 @@ both_runs() {
   for who in A B; do
     pid=${pids[0]}
     pids=("${pids[@]:1}")
-    set +e
-    wait "$pid"
-    echo $? >"$WORK/$round-$who.status"
-    set -e
+    cv_status wait "$pid"
+    echo "$STATUS" >"$WORK/$round-$who.status"
   done
   for who in A B; do
     [ -e "$WORK/$round-$who/met" ] || cv_fail "$round: run $who did not meet the other one"

@@ -84,28 +84,17 @@ cvps_left() {
     tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "CVSIM_HOST=$CVSIM_HOST" && echo "${p##*/}"
   done
 }
-# wait_for WHAT COMMAND...: up to 20 s for COMMAND to succeed.
-wait_for() {
-  local what=$1 tries=200
-  shift
-  until "$@"; do
-    ((--tries > 0)) || cv_fail "$what did not happen within 20 s"
-    sleep 0.1
-  done
-}
 mkdir "$WORK/cut"
 : >"$CVSIM_LOG"
 "$BIN/cvsysinfo" "$WORK/cut/inventory.xml" </dev/null >"$OUT" 2>"$ERR" &
 pid=$!
-wait_for "cvsysinfo's cvps call" grep -q '^cvps ' "$CVSIM_LOG"
+cv_wait_for 20 "cvsysinfo's cvps call" grep -q '^cvps ' "$CVSIM_LOG"
 [ -n "$(find "$WORK/cut" -name '.cvsysinfo.*')" ] || cv_fail "no new file while the document is written"
 kill -TERM "$pid"
-set +e
-wait "$pid"
-STATUS=$?
-set -e
+cv_status wait "$pid"
 expect_status 143
 expect_eq "$(find "$WORK/cut" -mindepth 1 | wc -l)" 0 "files left by the cut run"
-wait_for "the end of the cut run's cvps" test -z "$(cvps_left)"
+no_cvps_left() { [ -z "$(cvps_left)" ]; }
+cv_wait_for 20 "the end of the cut run's cvps" no_cvps_left
 
 cv_pass

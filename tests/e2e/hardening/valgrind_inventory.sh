@@ -13,12 +13,9 @@ cv_sim_node_host "$SRC/tests/fixtures/hosts/mixed"
 cv_node_mount /dev/md0
 cv_node_mount "quorix://alpha"
 
-set +e
-timeout -k 5 240 valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect \
+cv_run timeout -k 5 240 valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect \
   --errors-for-leak-kinds=definite,indirect --track-origins=yes --error-exitcode=99 \
-  --suppressions="$SRC/tests/fixtures/valgrind/platform.supp" --log-file="$WORK/memcheck.log" "$BIN/cvsysinfo" "$WORK/report.xml" >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+  --suppressions="$SRC/tests/fixtures/valgrind/platform.supp" --log-file="$WORK/memcheck.log" "$BIN/cvsysinfo" "$WORK/report.xml"
 if [ "$STATUS" != 0 ]; then
   cat "$WORK/memcheck.log" >&2
   cv_fail "cvsysinfo under memcheck ended with $STATUS"

@@ -18,12 +18,9 @@ cv_service_config
 # in $WORK/NAME.PID.log.
 memcheck_run() {
   local name=$1 log
-  set +e
-  timeout -k 5 240 valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect \
+  cv_run timeout -k 5 240 valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect \
     --errors-for-leak-kinds=definite,indirect --track-origins=yes --error-exitcode=99 \
-    --log-file="$WORK/$name.%p.log" "$BIN/cvreport" "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+    --log-file="$WORK/$name.%p.log" "$BIN/cvreport" "${CV_CONTACT[@]}"
   [ "$STATUS" = "$2" ] || { cat "$WORK/$name".*.log >&2; cv_fail "$name: status $STATUS, expected $2"; }
   local logs=() ended=0
   for log in "$WORK/$name".*.log; do

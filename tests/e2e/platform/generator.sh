@@ -13,10 +13,7 @@ bash "$GEN" 12 "$D" >/dev/null || cv_fail "the generator failed"
 cv_sim_host "$D"
 
 run() {
-  set +e
-  sh -c "$1" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run sh -c "$1"
 }
 
 run "cvlist -a -o ctid,numproc,status,layout"

@@ -12,10 +12,7 @@ H=$SRC/tests/fixtures/hosts/hostile
 cv_sim_host "$H"
 
 run() {
-  set +e
-  sh -c "$1" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run sh -c "$1"
 }
 owned() { find /tmp -maxdepth 1 -name 'owned*' | head -n 5; }
 

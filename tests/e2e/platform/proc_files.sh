@@ -55,10 +55,7 @@ expect_eq "$(head -n 5 /proc/cpuinfo)" "$real_cpuinfo" "/proc/cpuinfo back to th
 same "$E/cv.conf" /etc/cv/cv.conf
 expect_eq "$(ls -A /etc/cv/conf)" "" "container configurations of the empty host"
 [ ! -e /sys/devices/virtual/block/hdimg0 ] || cv_fail "hdimg0 outlived its description"
-set +e
-sh -c free >"$OUT" 2>"$ERR"
-STATUS=$?
-set -e
+cv_status sh -c free >"$OUT" 2>"$ERR"
 expect_status 127
 expect_contains "$ERR" "free: command not found"
 

@@ -15,10 +15,7 @@ cmp -s "$LISTER" "$SRC/scripts/list_services" || cv_fail "the lister is not inst
 [ -x "$LISTER" ] || cv_fail "$LISTER is not executable"
 
 services() {
-  set +e
-  sh -c "cvctl --quiet runscript $1 $LISTER" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run sh -c "cvctl --quiet runscript $1 $LISTER"
 }
 
 services 101 # systemd

@@ -13,79 +13,51 @@ for tool in cvlist cvps cvctl; do
   expect_eq "$(sh -c "command -v $tool")" "/usr/sbin/$tool" "where the shell finds $tool"
 done
 
-# Runs a command line through the shell, as cvsysinfo does.
-run() {
-  set +e
-  sh -c "$1" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+# answers COMMAND STATUS STREAM HOW [WHAT]: runs the command line through the
+# shell, as cvsysinfo does; it ends with STATUS, and its STREAM (out or err)
+# is the file WHAT (same), is the text WHAT (eq), holds WHAT (has) or is
+# empty (empty).
+answers() {
+  local command=$1 status=$2 stream=$3 how=$4 what=${5:-} file
+  cv_run sh -c "$command"
+  [ "$STATUS" = "$status" ] || cv_fail "[$command]: exit status $STATUS, expected $status"
+  file=$OUT
+  [ "$stream" = out ] || file=$ERR
+  case $how in
+    same) cmp -s "$file" "$what" || cv_fail "[$command]: $stream differs from $what: $(diff "$file" "$what" | head -n 20)" ;;
+    eq) expect_eq "$(cat "$file")" "$what" "$stream of [$command]" ;;
+    has) expect_contains "$file" "$what" ;;
+    empty) expect_empty "$file" ;;
+  esac
 }
-expect_same() { cmp -s "$1" "$2" || cv_fail "$1 differs from $2: $(diff "$1" "$2" | head -n 20)"; }
 
-# The table, verbatim.
-run "cvlist -a -o ctid,numproc,status,layout"
-expect_status 0
-expect_same "$OUT" "$H/cvlist/table"
-
-# Roots: the default, and one printed with blanks around it.
-run "cvlist -H -o root 101"
-expect_status 0
-expect_eq "$(cat "$OUT")" "/var/lib/cvsim/root/101" "root of 101"
-run "cvlist -H -o root 107"
-expect_same "$OUT" "$H/containers/107/root"
-run "cvlist -H -o root 999"
-expect_status 1
-expect_contains "$ERR" "not found"
-
-# Process tables: verbatim, or the header alone.
-run "cvps -A -E 101 -o user,pid,%cpu,%mem,vsz,rss,tty,stat,start,cmd"
-expect_status 0
-expect_same "$OUT" "$H/containers/101/ps"
-run "cvps -A -E 102 -o user,pid,%cpu,%mem,vsz,rss,tty,stat,start,cmd"
-expect_status 0
-expect_eq "$(cat "$OUT")" "USER PID %CPU %MEM VSZ RSS TT STAT STARTED COMMAND" "header of an empty table"
-
-# A plain file answers any arguments.
-run "cvctl exec 101 netstat -anlp"
-expect_status 0
-expect_same "$OUT" "$H/containers/101/tools/netstat"
-expect_empty "$ERR"
-
-# Canned answers per argument vector, and the fallback.
-run "cvctl exec 101 docker --version"
-expect_eq "$(cat "$OUT")" "Docker version 1.6.2, build 7c8fca2" "docker --version"
-run "cvctl exec 101 docker images | awk 'FNR > 1 {print \$1\" \"\$2\" \"\$3}'"
-expect_eq "$(cat "$OUT")" $'centos 7 0123abcd4567\n<none> <none> 89ef0123abcd' "docker images through awk"
-run "cvctl exec 101 docker ps -a -q"
-expect_same "$OUT" "$H/containers/101/tools/docker/ps -a -q.out"
-run "cvctl exec 101 docker inspect 89ef0123abcd"
-expect_status 0
-expect_contains "$OUT" '"Id": "89ef0123abcd"'
-run "cvctl exec 101 docker inspect feedfacecafe"
-expect_status 1
-expect_empty "$OUT"
-expect_contains "$ERR" "No such image or container"
-
-# An executable answers for itself.
-run "cvctl exec 101 systemctl list-units --type=service"
-expect_status 0
-expect_contains "$OUT" "httpd.service"
-
-# A program the container lacks, a container that is not running, one that
-# does not exist.
-run "cvctl exec 102 docker --version"
-expect_status 127
-expect_empty "$OUT"
-expect_contains "$ERR" "docker: command not found"
-run "cvctl exec 107 docker --version"
-expect_status 0
-expect_eq "$(cat "$OUT")" "docker version 1.6.2, build 7c8fca2" "a docker that is not Docker"
-run "cvctl exec 103 netstat -anlp"
-expect_status 1
-expect_contains "$ERR" "not running"
-run "cvctl exec 999 netstat -anlp"
-expect_status 1
-expect_contains "$ERR" "does not exist"
+ps_columns=user,pid,%cpu,%mem,vsz,rss,tty,stat,start,cmd
+while IFS='|' read -r command status stream how what; do
+  answers "$command" "$status" "$stream" "$how" "${what//@H/$H}"
+done <<ROWS
+cvlist -a -o ctid,numproc,status,layout|0|out|same|@H/cvlist/table
+cvlist -H -o root 101|0|out|eq|/var/lib/cvsim/root/101
+cvlist -H -o root 107|0|out|same|@H/containers/107/root
+cvlist -H -o root 999|1|err|has|not found
+cvps -A -E 101 -o $ps_columns|0|out|same|@H/containers/101/ps
+cvps -A -E 102 -o $ps_columns|0|out|eq|USER PID %CPU %MEM VSZ RSS TT STAT STARTED COMMAND
+cvctl exec 101 netstat -anlp|0|out|same|@H/containers/101/tools/netstat
+cvctl exec 101 netstat -anlp|0|err|empty
+cvctl exec 101 docker --version|0|out|eq|Docker version 1.6.2, build 7c8fca2
+cvctl exec 101 docker ps -a -q|0|out|same|@H/containers/101/tools/docker/ps -a -q.out
+cvctl exec 101 docker inspect 89ef0123abcd|0|out|has|"Id": "89ef0123abcd"
+cvctl exec 101 docker inspect feedfacecafe|1|out|empty
+cvctl exec 101 docker inspect feedfacecafe|1|err|has|No such image or container
+cvctl exec 101 systemctl list-units --type=service|0|out|has|httpd.service
+cvctl exec 102 docker --version|127|out|empty
+cvctl exec 102 docker --version|127|err|has|docker: command not found
+cvctl exec 107 docker --version|0|out|eq|docker version 1.6.2, build 7c8fca2
+cvctl exec 103 netstat -anlp|1|err|has|not running
+cvctl exec 999 netstat -anlp|1|err|has|does not exist
+ROWS
+# Canned answers in a pipe, as the docker section reads them.
+answers "cvctl exec 101 docker images | awk 'FNR > 1 {print \$1\" \"\$2\" \"\$3}'" 0 out eq \
+  $'centos 7 0123abcd4567\n<none> <none> 89ef0123abcd'
 
 # Every call is on record, its arguments quoted.
 grep -qxF "cvctl exec 101 docker inspect 89ef0123abcd" "$CVSIM_LOG" ||
@@ -97,8 +69,7 @@ grep -qxF "cvps -A -E 101 -o user,pid,%cpu,%mem,vsz,rss,tty,stat,start,cmd" "$CV
 for id in 101 102 107; do
   [ -d "/var/lib/cvsim/root/$id" ] || cv_fail "no root directory for $id"
 done
-run "df -Pi /var/lib/cvsim/root/101"
-expect_status 0
+answers "df -Pi /var/lib/cvsim/root/101" 0 err empty
 [ "$(awk 'NR == 2 { print NF }' "$OUT")" = 6 ] || cv_fail "df -Pi gave no six-field line: $(cat "$OUT")"
 
 # Canned keys: no arguments, the written forms of %, / and @, stderr and
@@ -114,31 +85,26 @@ echo 3 >"$D/containers/7/tools/t/x.status"
 printf '#!/bin/bash\nprintf "[%%s]" "$@"\n' >"$D/containers/7/tools/args"
 chmod 0755 "$D/containers/7/tools/args"
 cv_sim_host "$D"
-run "cvctl exec 7 t"
-expect_eq "$(cat "$OUT")" "no arguments" "no arguments"
-run "cvctl exec 7 t 'a/b@c%d' e"
-expect_eq "$(cat "$OUT")" "escaped" "escaped key"
-run "cvctl exec 7 t x"
-expect_status 3
-expect_empty "$OUT"
-expect_eq "$(cat "$ERR")" "bad" "stderr of x"
-run "cvctl exec 7 t y"
-expect_status 1
-expect_contains "$ERR" "no answer for these arguments: y"
-run "cvctl exec 7 args 'two words' '\$(x)' '' \"it's\""
-expect_eq "$(cat "$OUT")" "[two words][\$(x)][][it's]" "arguments of an executable"
+while IFS='|' read -r command status stream how what; do
+  answers "$command" "$status" "$stream" "$how" "$what"
+done <<'ROWS'
+cvctl exec 7 t|0|out|eq|no arguments
+cvctl exec 7 t 'a/b@c%d' e|0|out|eq|escaped
+cvctl exec 7 t x|3|out|empty
+cvctl exec 7 t x|3|err|eq|bad
+cvctl exec 7 t y|1|err|has|no answer for these arguments: y
+cvctl exec 7 args 'two words' '$(x)' '' "it's"|0|out|eq|[two words][$(x)][][it's]
+ROWS
 
 # A table made from the containers: the line before the header, VEID, the
 # extra columns, values from containers/ID/cvlist and the defaults.
 cv_sim_host "$SRC/tests/fixtures/hosts/listing-error"
-run "cvlist -a -o ctid,numproc,status,layout"
-expect_status 0
-expect_eq "$(cat "$OUT")" "cvlist: warning: the container list is being rebuilt
+answers "cvlist -a -o ctid,numproc,status,layout" 0 out eq "cvlist: warning: the container list is being rebuilt
       VEID NPROC STATUS  LAYOUT HOSTNAME      IP_ADDR
        101 7     running 5      a.example.net 10.1.0.101
-       102 -     stopped 5      -             -" "generated table"
-run "cvlist -H -o ctid,status,root 101"
-expect_eq "$(cat "$OUT")" "       101 running /var/lib/cvsim/root/101 a.example.net 10.1.0.101" \
-  "one row without header, the extra columns too"
+       102 -     stopped 5      -             -"
+# One row without header, the extra columns too.
+answers "cvlist -H -o ctid,status,root 101" 0 out eq \
+  "       101 running /var/lib/cvsim/root/101 a.example.net 10.1.0.101"
 
 cv_pass

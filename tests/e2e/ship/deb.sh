@@ -85,10 +85,7 @@ bash -c 'source /usr/share/bash-completion/completions/cvreport && complete -p c
 expect_contains "$WORK/complete" "-F _cvreport cvreport"
 
 # --- running the installed programs ---------------------------------------------
-set +e
-/usr/sbin/cvreport -h >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+cv_run /usr/sbin/cvreport -h
 expect_status 1
 expect_contains "$OUT" "Usage: cvreport [-h] [-q] [-p]"
 
@@ -106,10 +103,7 @@ if [ -x "$BIN/cvsysinfo" ] && [ -x "$BIN/cvsim-tool" ]; then
     done
   fi
   ! grep -qF "$CV_BUILD_DIR" "$WORK/ldd" || cv_fail "the installed cvsysinfo loads from the build tree"
-  set +e
-  /usr/sbin/cvsysinfo "$WORK/inventory.xml" >"$OUT" 2>"$ERR" </dev/null
-  STATUS=$?
-  set -e
+  cv_run /usr/sbin/cvsysinfo "$WORK/inventory.xml"
   expect_status 0
   expect_eq "$(xmllint --xpath 'count(/CVLIN/CONTAINERS/CT[STATE="running"])' "$WORK/inventory.xml")" 3 \
     "running containers of the simulated host"
@@ -122,10 +116,7 @@ cv_service_start --repid 424242
 sed -i -e "s|^SUBMIT_URI=.*|SUBMIT_URI=$CV_SERVICE_URL|" \
   -e "s|^#SUBMIT_USER=.*|SUBMIT_USER=$CV_SERVICE_USER|" \
   -e "s|^#SUBMIT_PASSWORD=.*|SUBMIT_PASSWORD=$CV_SERVICE_PASSWORD|" /etc/cvreport.conf
-set +e
-/usr/sbin/cvreport -q "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null
-STATUS=$?
-set -e
+cv_run /usr/sbin/cvreport -q "${CV_CONTACT[@]}"
 expect_status 0
 expect_contains "$OUT" "ProblemID: 424242"
 expect_eq "$(cv_requests count auth=ok)" 1 "accepted uploads"

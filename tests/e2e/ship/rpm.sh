@@ -26,17 +26,14 @@ fi
 tar -C "$WORK/src" -czf "$WORK/rpm/SOURCES/$top.tar.gz" "$top"
 
 rpm_() { rpm --dbpath "$WORK/db" "$@"; }
-set +e
 rpmbuild -bb "$SPEC" --nodeps \
   --dbpath "$WORK/db" \
   --define "_topdir $WORK/rpm" \
   --define "_tmppath $WORK/tmp" \
   --define "debug_package %{nil}" \
   --define "cv_platform_sim ON" \
-  --define "_smp_mflags -j$(nproc)" >"$WORK/rpmbuild.log" 2>&1
-status=$?
-set -e
-[ "$status" = 0 ] || { tail -n 60 "$WORK/rpmbuild.log" >&2; fail "rpmbuild failed ($status)"; }
+  --define "_smp_mflags -j$(nproc)" >"$WORK/rpmbuild.log" 2>&1 ||
+  { status=$?; tail -n 60 "$WORK/rpmbuild.log" >&2; fail "rpmbuild failed ($status)"; }
 pkg=$(find "$WORK/rpm/RPMS" -name "cvreport-$version-*.rpm" | head -n 1)
 [ -n "$pkg" ] || fail "rpmbuild made no cvreport-$version package"
 

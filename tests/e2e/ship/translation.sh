@@ -51,21 +51,21 @@ TUI_ENV=(LOCPATH="$WORK/locale" LC_ALL=en_US.UTF-8)
 tui_start
 tui_wait_for "Welcome to Corvanta Problem Report wizard!"
 tui_wait_for "NEXT"
-grep -qF "CANCEL" "$CV_SCREEN" || tui_fail "the Cancel button is not translated"
-! grep -qF "Next" "$CV_SCREEN" || tui_fail "an untranslated Next button"
+grep -qF "CANCEL" "$CV_SCREEN" || cv_fail "the Cancel button is not translated"
+! grep -qF "Next" "$CV_SCREEN" || cv_fail "an untranslated Next button"
 
 # The contact page: title and buttons translated, field labels as they are.
 tui_keys Enter
 tui_wait_for "YOUR CONTACT INFORMATION AND PROBLEM DESCRIPTION"
 for text in BACK NEXT CANCEL "Problem Description:"; do
-  grep -qF -- "$text" "$CV_SCREEN" || tui_fail "the contact page lacks [$text]"
+  grep -qF -- "$text" "$CV_SCREEN" || cv_fail "the contact page lacks [$text]"
 done
 
 # The cancel confirmation, everything in it looked up; then the clean-up.
 tui_keys Tab Enter
 tui_wait_for "ARE YOU SURE YOU WANT TO CANCEL SUBMITTING THE PROBLEM REPORT?"
 for text in "WARNING!" YES NO; do
-  grep -qF -- "$text" "$CV_SCREEN" || tui_fail "the confirmation lacks [$text]"
+  grep -qF -- "$text" "$CV_SCREEN" || cv_fail "the confirmation lacks [$text]"
 done
 tui_keys Left Enter
 tui_wait_exit

@@ -16,7 +16,7 @@ expect_ended_cleanly() {
   expect_contains /var/log/cvreport.log "Session finished"
   expect_lacks /var/log/cvreport.log "Session has been canceled"
   [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left: $(cv_work_dirs)"
-  [ -z "$(grep -v '^ *$' "$CV_SCREEN")" ] || tui_fail "text left on the terminal"
+  [ -z "$(grep -v '^ *$' "$CV_SCREEN")" ] || cv_fail "text left on the terminal"
 }
 
 # The collector exits with status 1 after its progress lines.

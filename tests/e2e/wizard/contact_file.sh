@@ -10,7 +10,7 @@ cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
 
 expect_contact_error() {
   tui_wait_for "Error: Can't write the contact data!"
-  grep -q "┤ Error ├" "$CV_SCREEN" || tui_fail "the dialog is not titled Error"
+  grep -q "┤ Error ├" "$CV_SCREEN" || cv_fail "the dialog is not titled Error"
   tui_keys Enter
   tui_wait_exit
   expect_status 0

@@ -55,11 +55,11 @@ for n in 03 04 05 06 07 08 09 10 11 12 13; do
   tui_type "row $n"
 done
 tui_wait_for "row 13__"
-grep -qF "firXst line" "$CV_SCREEN" && tui_fail "the first line is still in view"
-grep -qF "row 04__" "$CV_SCREEN" || tui_fail "the view does not end with the cursor's line"
+grep -qF "firXst line" "$CV_SCREEN" && cv_fail "the first line is still in view"
+grep -qF "row 04__" "$CV_SCREEN" || cv_fail "the view does not end with the cursor's line"
 tui_keys C-a
 tui_wait_for "firXst line__"
-grep -qF "row 13" "$CV_SCREEN" && tui_fail "the last line is still in view after Home"
+grep -qF "row 13" "$CV_SCREEN" && cv_fail "the last line is still in view after Home"
 
 # Ctrl-K, Ctrl-U and Delete at a line end, on "row 03".
 tui_keys Down Down Right Right Right C-k Left C-u Right Delete
@@ -91,7 +91,7 @@ You have been sent an email notification about the report with
 additional instructions on how you can further communicate with
 the Corvanta support team via email.
 TEXT
-diff -u "$WORK/expected-exit-text" "$WORK/exit-text" >&2 || tui_fail "exit text differs"
+diff -u "$WORK/expected-exit-text" "$WORK/exit-text" >&2 || cv_fail "exit text differs"
 
 description=$'firXst line\nsecoYnd\nwrow 04'
 for n in 05 06 07 08 09 10 11 12 13; do description+=$'\n'"row $n"; done

@@ -21,10 +21,7 @@ run_cvreport -q -p
 check_refused "-q -p"
 
 # A terminal on stdin alone is not enough.
-set +e
-script -qec "$BIN/cvreport >$OUT 2>$ERR" /dev/null >/dev/null
-STATUS=$?
-set -e
+cv_status script -qec "$BIN/cvreport >$OUT 2>$ERR" /dev/null >/dev/null
 check_refused "stdout redirected"
 
 cv_pass

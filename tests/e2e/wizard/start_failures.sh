@@ -9,8 +9,8 @@ source "$SRC/tests/tui.sh"
 tui_start
 tui_wait_for "No /etc/cvreport.conf config file"
 expect_eq "$(tui_window_text "No /etc/cvreport.conf")" "No /etc/cvreport.conf config file" "dialog text"
-grep -q "┤ Error ├" "$CV_SCREEN" || tui_fail "the dialog is not titled Error"
-grep -q "│ Exit │" "$CV_SCREEN" || tui_fail "the dialog has no Exit button"
+grep -q "┤ Error ├" "$CV_SCREEN" || cv_fail "the dialog is not titled Error"
+grep -q "│ Exit │" "$CV_SCREEN" || cv_fail "the dialog has no Exit button"
 tui_keys Enter
 tui_wait_exit
 expect_status 0
@@ -18,7 +18,7 @@ expect_contains /var/log/cvreport.log "Session started"
 expect_contains /var/log/cvreport.log "Error: No /etc/cvreport.conf config file"
 expect_contains /var/log/cvreport.log "Session finished"
 [ -z "$(cv_work_dirs)" ] || cv_fail "a work directory was made"
-[ -z "$(grep -v '^ *$' "$CV_SCREEN")" ] || tui_fail "text left on the terminal"
+[ -z "$(grep -v '^ *$' "$CV_SCREEN")" ] || cv_fail "text left on the terminal"
 tui_wrote "Corvanta 3.0.0 Problem Report" || cv_fail "the terminal's record lacks the banner"
 ! tui_wrote "Cleaning up..." || cv_fail "the cleanup window was shown without a work directory"
 
