@@ -14,6 +14,10 @@ cv_service_config
 # process group as a terminal sends it.
 REPORT_PID=
 start_report() {
+  # Emptied here, not by the background job's redirection, so that a wait
+  # on its output never sees the last report's.
+  : >"$OUT"
+  : >"$ERR"
   setsid "$BIN/cvreport" "${CV_CONTACT[@]}" >"$OUT" 2>"$ERR" </dev/null &
   REPORT_PID=$!
   cv_on_exit "kill -KILL -- -$REPORT_PID"
