@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "run/workspace.h"
+#include "run/tree_removal.h"
 
 namespace cvreport {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/workspace.h"
+#include "run/tree_removal.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace cvreport {
 namespace {
 
 std::string makeTempDir() {
-  char name[] = "/tmp/cvworkspace_test.XXXXXX";
+  char name[] = "/tmp/cvtree_removal_test.XXXXXX";
   return mkdtemp(name);
 }
 
@@ -64,16 +64,6 @@ TEST(RemoveDirectoryTree, RefusesALinkAsTheTop) {
   unlink(link.c_str());
   unlink((target + "/keep").c_str());
   rmdir(target.c_str());
-}
-
-TEST(ManualSendHint, NamesTheArchive) {
-  std::string hint = manualSendHint("/tmp/cvreport.AbC123/cvreport.tgz");
-  EXPECT_EQ(hint.rfind("Please send the /tmp/cvreport.AbC123/cvreport.tgz file containing the "
-                       "generated report manually to ",
-                       0),
-            0u);
-  EXPECT_EQ(hint.find("{REP_PATH}"), std::string::npos);
-  EXPECT_NE(hint.find('@'), std::string::npos);
 }
 
 }  // namespace
