@@ -45,6 +45,9 @@ int main(int argc, char** argv) {
     case RunMode::kUsage:
       printUsage(stdout);
       endNow(1);
+    case RunMode::kVersion:
+      printVersion(stdout);
+      endNow(0);
     case RunMode::kPartialContact:
       printPartialContactError();
       endNow(1);
