@@ -1,72 +1,52 @@
 #include "console.h"
 
-#include <errno.h>
-#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
 #include <string>
-#include <vector>
 
 #include "run/interrupt.h"
 #include "run/log.h"
+#include "run/report_run.h"
 #include "run/session.h"
 #include "run/text.h"
-#include "run/workspace.h"
-#include "submit/child.h"
 #include "submit/collector.h"
 #include "submit/contact_file.h"
 #include "submit/layout.h"
-#include "submit/pipe_reader.h"
-#include "submit/reply.h"
-#include "submit/upload.h"
+#include "submit/upload_run.h"
 
 namespace cvreport {
 namespace {
 
 constexpr int kConsoleWrapWidth = 74;
-constexpr size_t kMaxCollectorLine = 4095;
 
-std::string startFailureText(const ChildProcess& child) {
-  if (child.message.empty()) return "Fatal error";
-  std::string text = child.message;
-  if (child.errorNumber >= 0) text += std::string(": ") + strerror(child.errorNumber);
+std::string startFailureText(const std::string& error, int errorNumber) {
+  if (error.empty()) return "Fatal error";
+  std::string text = error;
+  if (errorNumber >= 0) text += std::string(": ") + strerror(errorNumber);
   return text;
 }
 
-// Echoes the collector's output as it comes (or drops it with -q) and
-// returns its wait status; 0 also when its stream could not be closed.
-// Once the run is interrupted, the collector (which got the signal too) has
-// its grace time to stop its commands and is then stopped for good.
-int followCollector(ChildProcess& collector, bool quiet) {
-  int fd = fileno(collector.stream);
-  std::string pending;
-  for (;;) {
-    if (pendingInterrupt()) {
-      stopChild(collector, false, kStopGraceMillis);
-      return -1;
-    }
-    std::vector<std::string> lines;
-    PipeState state =
-        readPipeLines(fd, pending, lines, kMaxCollectorLine, LineEnds::kKeep);
-    for (const std::string& line : lines) {
-      if (quiet) continue;
-      fwrite(line.data(), 1, line.size(), stdout);
-      fflush(stdout);
-    }
-    if (state != PipeState::kOpen) break;
-    waitForPipe(fd, -1);
-  }
-  int status = 0;
-  closeAndReap(collector, &status);
-  return status;
+// Logs "Error: message" and prints message on stderr.
+void reportError(const std::string& message) {
+  logMessage("Error: %s", message.c_str());
+  fprintf(stderr, "%s\n", printableText(message, LineBreaks::kKeep).c_str());
 }
 
-// An interrupted run says so once, on the terminal and in the log, and ends
-// with the conventional status; an archive that was being sent is kept.
-int reportInterrupted(ReportSession& s, bool keepArchive) {
-  int signalNumber = pendingInterrupt();
-  std::string text = interruptedText(signalNumber);
+// Prints text and the manual-send hint on stderr and keeps the archive.
+void reportKept(ReportSession& s, const std::string& text) {
+  // Written whole: a service's free text may be longer than any buffer. It
+  // reaches the terminal as printable text only.
+  fprintf(stderr, "%s\n%s\n", printableText(text, LineBreaks::kKeep).c_str(),
+          manualSendHint(s.archivePath).c_str());
+  s.keepWorkDir = true;
+}
+
+// An interrupted run says so once, on the terminal and in the log; an
+// archive that was being sent is kept.
+ConsoleStatus reportInterrupted(ReportSession& s, bool keepArchive) {
+  std::string text = interruptedText(pendingInterrupt());
   logMessage("%s", text.c_str());
   if (keepArchive) {
     fprintf(stderr, "%s\n%s\n", text.c_str(), manualSendHint(s.archivePath).c_str());
@@ -74,18 +54,16 @@ int reportInterrupted(ReportSession& s, bool keepArchive) {
   } else {
     fprintf(stderr, "%s\n", text.c_str());
   }
-  stopWatchingInterrupts();
-  cleanupReportRun(s);
-  return 128 + signalNumber;
+  return ConsoleStatus::kInterrupted;
 }
 
-void printProblemId() {
-  auto it = reportSession.replyValues.find("REPID");
-  if (it == reportSession.replyValues.end()) return;
+void printProblemId(const std::map<std::string, std::string>& replyValues, bool quiet) {
+  auto it = replyValues.find("REPID");
+  if (it == replyValues.end()) return;
   // The ID is the service's text: it reaches the terminal without a
   // control character that could retitle it or draw a line of its own.
   std::string id = printableText(it->second, LineBreaks::kSpace);
-  if (reportSession.quiet) {
+  if (quiet) {
     printf("ProblemID: %s\n", id.c_str());
     return;
   }
@@ -101,97 +79,92 @@ void printProblemId() {
   fwrite(out.data(), 1, out.size(), stdout);
 }
 
-// Runs the upload worker and shows its outcome; the console's status. A
-// report the service has accepted is shown even when a signal came late; a
-// signal before that stops the worker, so that no report is filed that the
-// user would not see.
-int uploadAndWait(ReportSession& s) {
-  ChildProcess worker;
-  if (submitReport(worker, s.archivePath, s.contact, s.config) != 0) {
-    reportFatal(startFailureText(worker));
-    return 5;
+// Runs the collector, echoing its output as it comes (or dropping it with
+// -q); false with the status when the run ends here.
+bool collect(ReportSession& s, ConsoleStatus& status) {
+  CollectorView view;
+  view.progressLines = s.progress;
+  bool quiet = s.quiet;
+  view.line = [quiet](const std::string& line) {
+    if (quiet) return;
+    fwrite(line.data(), 1, line.size(), stdout);
+    fflush(stdout);
+  };
+  CollectOutcome collected = runCollector(s, view);
+  switch (collected.result) {
+    case CollectResult::kCollected:
+    case CollectResult::kCanceled:  // the console has no way to cancel
+      return true;
+    case CollectResult::kNotStarted:
+      fprintf(stderr, "%s\n", startFailureText(collected.error, collected.errorNumber).c_str());
+      status = ConsoleStatus::kCollectorNotStarted;
+      return false;
+    case CollectResult::kInterrupted:
+      status = reportInterrupted(s, false);
+      return false;
+    case CollectResult::kFailed:
+      logMessage("%s", kCollectFailedText);
+      fprintf(stderr, "%s\n", kCollectFailedText);
+      status = ConsoleStatus::kCollectorFailed;
+      return false;
   }
-  setInterruptTarget(worker.pid);
-  if (pendingInterrupt()) kill(worker.pid, SIGTERM);
-  int workerStatus = 0;
-  std::string collected;
-  int followed = followUploadProgress(worker, &workerStatus, worker.stream, collected);
-  setInterruptTarget(0);
-  if (followed <= 0) {
-    int waitErrno = errno;
-    if (pendingInterrupt()) return reportInterrupted(s, true);
-    reportFatal(std::string("Fatal error: ") + strerror(waitErrno));
-    return 6;
+  return true;
+}
+
+// Runs the upload with its progress on stdout and shows its outcome.
+ConsoleStatus upload(ReportSession& s) {
+  UploadOutcome sent = runUpload(s, [](int percent) {
+    printf("Upload progress: %d%%\n", percent);
+    fflush(stdout);
+  });
+  switch (sent.result) {
+    case SubmitResult::kAccepted:
+      printProblemId(sent.replyValues, s.quiet);
+      return ConsoleStatus::kSubmitted;
+    case SubmitResult::kNotStarted:
+      reportKept(s, startFailureText(sent.error, sent.errorNumber));
+      return ConsoleStatus::kUploadNotStarted;
+    case SubmitResult::kInterrupted:
+      return reportInterrupted(s, true);
+    case SubmitResult::kWaitFailed:
+      reportKept(s, std::string("Fatal error: ") + strerror(sent.errorNumber));
+      return ConsoleStatus::kUploadWaitFailed;
+    default:
+      reportKept(s, sent.replyMessage);
+      return ConsoleStatus::kUploadFailed;
   }
-  parseServerReply(collected, s.replyValues, s.replyMessage);
-  if (workerStatus != 0) {
-    if (pendingInterrupt()) return reportInterrupted(s, true);
-    reportFatal(s.replyMessage);
-    return 7;
-  }
-  printProblemId();
-  cleanupReportRun(s);
-  return 0;
 }
 
 }  // namespace
 
-void reportError(const std::string& message) {
-  logMessage("Error: %s", message.c_str());
-  fprintf(stderr, "%s\n", printableText(message, LineBreaks::kKeep).c_str());
-}
-
-void reportFatal(const std::string& text) {
-  // Written whole: a service's free text may be longer than any buffer. It
-  // reaches the terminal as printable text only.
-  fprintf(stderr, "%s\n%s\n", printableText(text, LineBreaks::kKeep).c_str(),
-          manualSendHint(reportSession.archivePath).c_str());
-  reportSession.keepWorkDir = true;
-  cleanupReportRun(reportSession);
-}
-
-int runConsoleReport() {
+ConsoleStatus runConsoleReport() {
   ReportSession& s = reportSession;
+  ReportRun run(s);
   std::string message;
-  RunStart started = startReportRun(s, &message);
-  if (!s.logWarning.empty()) fprintf(stderr, "%s\n", s.logWarning.c_str());
-  if (started != RunStart::kReady) {
-    reportError(message);
-    if (started == RunStart::kFailedWithWorkDir) cleanupReportRun(s);
-    return 1;
+  int started = run.start(&message);
+  for (const std::string& warning : s.startWarnings) {
+    logMessage("%s", warning.c_str());
+    fprintf(stderr, "%s\n", printableText(warning, LineBreaks::kKeep).c_str());
   }
-
+  if (started != 0) {
+    reportError(message);
+    return ConsoleStatus::kNotStarted;
+  }
   if (writeContactFile(s.filesDir, s.contact, kConsoleContactLabels) != 0) {
     reportError(kContactWriteFailedText);
-    cleanupReportRun(s);
-    return 2;
+    return ConsoleStatus::kContactNotWritten;
   }
-
   // From here on a report's children run: Ctrl-C, SIGTERM and SIGHUP stop
   // them and end the run cleanly instead of leaving them behind.
-  watchInterrupts();
-  ChildProcess collector;
-  if (launchCollector(collector, collectorArguments(s.collectorPath, s.progress, s.filesDir),
-                      false) != 0) {
-    stopWatchingInterrupts();
-    fprintf(stderr, "%s\n", startFailureText(collector).c_str());
-    cleanupReportRun(s);
-    return 3;
-  }
-  setInterruptTarget(collector.pid);
-  int collected = followCollector(collector, s.quiet);
-  setInterruptTarget(0);
-  if (pendingInterrupt()) return reportInterrupted(s, false);
-  if (collected != 0) {
-    stopWatchingInterrupts();
-    logMessage("%s", kCollectFailedText);
-    fprintf(stderr, "%s\n", kCollectFailedText);
-    cleanupReportRun(s);
-    return 4;
-  }
-  int status = uploadAndWait(s);
-  stopWatchingInterrupts();
-  return status;
+  run.watchInterrupts();
+  ConsoleStatus status = ConsoleStatus::kSubmitted;
+  if (!collect(s, status)) return status;
+  return upload(s);
+}
+
+int consoleExitStatus(ConsoleStatus status) {
+  if (status == ConsoleStatus::kInterrupted) return 128 + pendingInterrupt();
+  return static_cast<int>(status);
 }
 
 }  // namespace cvreport

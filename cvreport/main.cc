@@ -24,17 +24,16 @@ namespace {
 }
 
 [[noreturn]] void runConsoleMode() {
-  int status = runConsoleReport();
+  int status = consoleExitStatus(runConsoleReport());
   logMessage("Session finished");
   endNow(status);
 }
 
 int runWizardMode() {
   atexit(printExitMessage);
-  WizardPages pages;
-  if (initWizard(pages) != 0) return 1;
-  runWizard(pages);
-  closeWizard(pages);
+  if (initWizard() != 0) return 1;
+  runWizard();
+  closeWizard();
   int signalNumber = pendingInterrupt();
   return signalNumber ? 128 + signalNumber : 0;
 }
@@ -46,6 +45,9 @@ int main(int argc, char** argv) {
     case RunMode::kUsage:
       printUsage(stdout);
       endNow(1);
+    case RunMode::kVersion:
+      printVersion(stdout);
+      endNow(0);
     case RunMode::kPartialContact:
       printPartialContactError();
       endNow(1);

@@ -8,7 +8,6 @@
 
 #include "run/files.h"
 #include "run/text.h"
-#include "run/unique_handles.h"
 
 namespace cvreport {
 namespace {
@@ -113,23 +112,38 @@ bool parseKeyValueLine(const std::string& line, std::string& key, std::string& v
   return true;
 }
 
-void loadKeyValueStream(FILE* in, ReportConfig& map) {
-  // Lines longer than the buffer are handled piece by piece, each piece as a
-  // line of its own, as the files have always been read.
-  char buffer[4096];
+namespace {
+
+// The settings in text, line by line; a line over kMaxConfigLine bytes is
+// dropped whole, so that no part of it is taken for a setting of its own.
+void loadKeyValueText(const std::string& text, const char* path, ReportConfig& map,
+                      std::vector<std::string>* warnings) {
+  // Editors that save UTF-8 with a byte-order mark put it before the first
+  // key, which would otherwise not be found under its name.
+  size_t start = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
   std::string key, value;
-  bool first = true;
-  while (fgets(buffer, sizeof buffer, in)) {
-    // Editors that save UTF-8 with a byte-order mark put it before the
-    // first key, which would otherwise not be found under its name.
-    const char* line = buffer;
-    if (first && strncmp(buffer, kByteOrderMark, 3) == 0) line += 3;
-    first = false;
+  for (size_t number = 1; start < text.size(); ++number) {
+    size_t end = text.find('\n', start);
+    size_t next = end == std::string::npos ? text.size() : end + 1;
+    std::string line(text, start, next - start);
+    start = next;
+    if (line.size() > kMaxConfigLine) {
+      if (warnings) {
+        warnings->push_back("Line " + std::to_string(number) + " of " + path + " is longer than " +
+                            std::to_string(kMaxConfigLine) + " bytes: it is not used");
+      }
+      continue;
+    }
+    // The line ends at a zero byte, as it always has.
+    line.resize(strlen(line.c_str()));
     if (parseKeyValueLine(line, key, value)) map[key] = value;
   }
 }
 
-int loadKeyValueFile(const char* path, ReportConfig& map, std::string* message) {
+}  // namespace
+
+int loadKeyValueFile(const char* path, ReportConfig& map, std::string* message,
+                     std::vector<std::string>* warnings) {
   map.clear();
   std::string text, reason;
   // Both files are the administrator's: a link to one is followed (the
@@ -139,19 +153,14 @@ int loadKeyValueFile(const char* path, ReportConfig& map, std::string* message) 
     if (read == FileRead::kUnreadable && message) *message = reason;
     return -1;
   }
-  if (text.empty()) return 0;
-  UniqueFile in(fmemopen(&text[0], text.size(), "r"));
-  if (!in) {
-    if (message) *message = std::string("Can't read ") + path;
-    return -1;
-  }
-  loadKeyValueStream(in.get(), map);
+  loadKeyValueText(text, path, map, warnings);
   return 0;
 }
 
-int loadReportConfig(ReportConfig& config, std::string& collectorPath, std::string* message) {
+int loadReportConfig(ReportConfig& config, std::string& collectorPath, std::string* message,
+                     std::vector<std::string>* warnings) {
   std::string reason;
-  if (loadKeyValueFile(kReportConfigPath, config, &reason) != 0) {
+  if (loadKeyValueFile(kReportConfigPath, config, &reason, warnings) != 0) {
     *message = reason.empty() ? std::string("No ") + kReportConfigPath + " config file" : reason;
     return -1;
   }

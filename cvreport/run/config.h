@@ -2,9 +2,10 @@
 // "/etc/sysconfig/cv".
 #pragma once
 
-#include <stdio.h>
+#include <stddef.h>
 
 #include <string>
+#include <vector>
 
 #include "run/session.h"
 
@@ -13,20 +14,25 @@ namespace cvreport {
 inline constexpr const char kReportConfigPath[] = "/etc/cvreport.conf";
 inline constexpr const char kSystemConfigPath[] = "/etc/sysconfig/cv";
 
+// The longest line of such a file, its line feed included, that is read.
+inline constexpr size_t kMaxConfigLine = 4095;
+
 // Replaces map with the file's settings; -1 (map empty) when the file cannot
 // be read: message stays empty when it is missing (the caller decides
 // whether that matters), and otherwise says why (not a regular file, over
-// 1 MiB, ...). Silent.
-int loadKeyValueFile(const char* path, ReportConfig& map, std::string* message = nullptr);
-// Adds the stream's settings to map; reading stops quietly at an error. A
-// UTF-8 byte-order mark at the start is skipped.
-void loadKeyValueStream(FILE* in, ReportConfig& map);
+// 1 MiB, ...). A line over kMaxConfigLine is not used, and a sentence in
+// warnings (when given) says so. A UTF-8 byte-order mark at the start is
+// skipped. Silent.
+int loadKeyValueFile(const char* path, ReportConfig& map, std::string* message = nullptr,
+                     std::vector<std::string>* warnings = nullptr);
 // Parses one line of the grammar; false when the line holds no setting.
 bool parseKeyValueLine(const std::string& line, std::string& key, std::string& value);
 
 // Loads the report configuration into config and takes the collector path
-// from it; -1 with the reason in message. Prints and logs nothing.
-int loadReportConfig(ReportConfig& config, std::string& collectorPath, std::string* message);
+// from it; -1 with the reason in message; lines not used are named in
+// warnings. Prints and logs nothing.
+int loadReportConfig(ReportConfig& config, std::string& collectorPath, std::string* message,
+                     std::vector<std::string>* warnings);
 // The value of key, empty when the key is not set.
 std::string configValue(const ReportConfig& config, const std::string& key);
 

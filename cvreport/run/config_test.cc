@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <string>
+#include <vector>
 
 namespace cvreport {
 namespace {
@@ -78,15 +79,32 @@ TEST(KeyValueFile, LaterKeysWinAndLineEndsDoNotMatter) {
   EXPECT_TRUE(missing.empty());
 }
 
-TEST(KeyValueFile, LongLinesAreSplitIntoPieces) {
-  // 4095 bytes fill one read; the rest of the line is read as a line of its own.
-  std::string first = "A=" + std::string(4093, 'x');
-  TempFile file(first + "B=tail\nC=3\n");
-  ReportConfig map;
-  ASSERT_EQ(loadKeyValueFile(file.path(), map), 0);
-  EXPECT_EQ(map["A"], std::string(4093, 'x'));
-  EXPECT_EQ(map["B"], "tail");
-  EXPECT_EQ(map["C"], "3");
+TEST(KeyValueFile, ALineOverTheLimitIsDroppedWhole) {
+  // Read in pieces, the rest of such a line would name a key the file never set.
+  const std::string comment = "#" + std::string(4094, 'c');
+  const struct {
+    std::string text;
+    ReportConfig expected;
+    size_t warnings;
+  } cases[] = {
+      {comment + "COLLECTOR_SCRIPT=/path\nC=3\n", {{"C", "3"}}, 1},
+      {"A=" + std::string(4093, 'x') + "B=tail\nC=3\n", {{"C", "3"}}, 1},
+      {"A=" + std::string(4092, 'x') + "\n", {{"A", std::string(4092, 'x')}}, 0},
+      {"\xef\xbb\xbf" "A=" + std::string(4092, 'x') + "\n", {{"A", std::string(4092, 'x')}}, 0},
+      {"C=3\n" + comment + "x", {{"C", "3"}}, 1},
+  };
+  for (const auto& c : cases) {
+    TempFile file(c.text);
+    ReportConfig map;
+    std::vector<std::string> warnings;
+    ASSERT_EQ(loadKeyValueFile(file.path(), map, nullptr, &warnings), 0);
+    EXPECT_EQ(map, c.expected) << c.text.substr(0, 20);
+    ASSERT_EQ(warnings.size(), c.warnings) << c.text.substr(0, 20);
+    if (c.warnings == 0) continue;
+    size_t line = c.text.compare(0, 4, "C=3\n") == 0 ? 2 : 1;
+    EXPECT_EQ(warnings[0], "Line " + std::to_string(line) + " of " + file.path() +
+                               " is longer than 4095 bytes: it is not used");
+  }
 }
 
 struct ProxyCase {

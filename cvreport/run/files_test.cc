@@ -8,6 +8,7 @@
 #include <string>
 
 #include "scratch_dir.h"
+#include "run/tree_removal.h"
 
 namespace cvreport {
 namespace {

@@ -55,7 +55,9 @@ LogOpen openLog(const char* path, std::string* refusal) {
       *refusal = std::string("Not using ") + path + ": it is a symbolic link";
       return LogOpen::kRefused;
     }
-    if (errno == ENXIO) {
+    // A FIFO without a reader (ENXIO) or a directory (EISDIR) is no log
+    // either, and no reason to stop the report.
+    if (errno == ENXIO || errno == EISDIR) {
       *refusal = std::string("Not using ") + path + ": it is not a regular file";
       return LogOpen::kRefused;
     }
@@ -122,7 +124,5 @@ int redirectToLog(int fd) {
 }
 
 void closeLog() { logFd.reset(); }
-
-int logDescriptor() { return logFd.get(); }
 
 }  // namespace cvreport

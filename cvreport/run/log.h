@@ -10,7 +10,7 @@ inline constexpr const char kReportLogPath[] = "/var/log/cvreport.log";
 
 enum class LogOpen {
   kOpened,
-  kRefused,  // a link or not a regular file: the run goes on without a log
+  kRefused,  // a link or not a regular file (a directory too): the run goes on without a log
   kFailed,   // the caller reports it (nothing to log to)
 };
 
@@ -27,8 +27,6 @@ void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int redirectToLog(int fd);
 // Closes the log; later records are dropped.
 void closeLog();
-// The open log's descriptor, -1 when none is open.
-int logDescriptor();
 
 // Builds the text of one record, without the time prefix; exposed for tests.
 std::string formatLogText(int savedErrno, const char* format, va_list args);

@@ -58,10 +58,10 @@ TEST(Log, RecordsAreTimeStampedLinesAppended) {
 TEST(Log, UnopenableLogFails) {
   std::string refusal;
   EXPECT_EQ(openLog("/nonexistent/dir/cvreport.log", &refusal), LogOpen::kFailed);
-  EXPECT_EQ(logDescriptor(), -1);
+  EXPECT_EQ(redirectToLog(2), -1) << "a failed log was opened";
 }
 
-// Root appends to the log: a link or a FIFO there is refused, without
+// Root appends to the log: a link, a FIFO or a directory there is refused, without
 // writing through the link or waiting for a reader.
 TEST(Log, LinksAndFifosAreNotUsed) {
   cvtest::ScratchDir scratch;
@@ -77,8 +77,9 @@ TEST(Log, LinksAndFifosAreNotUsed) {
   EXPECT_NE(access(target.c_str(), F_OK), 0) << "the link's target was made";
   EXPECT_EQ(openLog(fifo.c_str(), &refusal), LogOpen::kRefused);
   EXPECT_EQ(refusal, "Not using " + fifo + ": it is not a regular file");
-  EXPECT_EQ(openLog(scratch.path().c_str(), &refusal), LogOpen::kFailed);
-  EXPECT_EQ(logDescriptor(), -1);
+  EXPECT_EQ(openLog(scratch.path().c_str(), &refusal), LogOpen::kRefused);
+  EXPECT_EQ(refusal, "Not using " + scratch.path() + ": it is not a regular file");
+  EXPECT_EQ(redirectToLog(2), -1) << "a refused log was opened";
 }
 
 TEST(Log, ControlCharactersAreEscaped) {

@@ -10,6 +10,16 @@ namespace cvreport {
 namespace {
 
 constexpr int kAllContactOptions = 31;
+constexpr int kVersionOption = 256;  // long only
+
+// Set by the build: the kit's version, and which platform libraries
+// cvsysinfo was linked with (cvreport itself never calls them).
+#ifndef CVREPORT_KIT_VERSION
+#define CVREPORT_KIT_VERSION "unknown"
+#endif
+#ifndef CVREPORT_PLATFORM_LIBRARIES
+#define CVREPORT_PLATFORM_LIBRARIES "unknown"
+#endif
 
 const char kUsageText[] =
     "Usage: cvreport [-h] [-q] [-p] [-n <name>  -c <company>  -e <email>\n"
@@ -22,7 +32,8 @@ const char kUsageText[] =
     "  -e EMAIL, --email=EMAIL\tthe reporter's e-mail address\n"
     "  -s SUBJECT, --subject=SUBJECT\tthe report subject\n"
     "  -m DESCRIPTION, --message=DESCRIPTION  the problem description\n"
-    "  -h, --help\t\t\tdisplay this help and exit\n";
+    "  -h, --help\t\t\tdisplay this help and exit\n"
+    "      --version\t\t\tdisplay the kit's version and platform libraries, and exit\n";
 
 const struct option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},
@@ -33,6 +44,7 @@ const struct option kLongOptions[] = {
     {"email", required_argument, nullptr, 'e'},
     {"subject", required_argument, nullptr, 's'},
     {"message", required_argument, nullptr, 'm'},
+    {"version", no_argument, nullptr, kVersionOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -40,6 +52,13 @@ const struct option kLongOptions[] = {
 
 void printUsage(FILE* stream) {
   fwrite(kUsageText, 1, sizeof kUsageText - 1, stream);
+  fflush(stream);
+}
+
+void printVersion(FILE* stream) {
+  fputs("cvreport " CVREPORT_KIT_VERSION " (Corvanta problem report kit)\n"
+        "Platform libraries: " CVREPORT_PLATFORM_LIBRARIES "\n",
+        stream);
   fflush(stream);
 }
 
@@ -53,6 +72,7 @@ void printPartialContactError() {
 RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
   ContactInfo& contact = s.contact;
   int mask = 0;
+  bool version = false;
   optind = 0;  // glibc: a full restart of the scan
   int opt;
   while ((opt = getopt_long(argc, argv, "hqpn:c:e:s:m:", kLongOptions, nullptr)) != -1) {
@@ -64,9 +84,11 @@ RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
       case 'e': contact.email = optarg; mask |= 4; break;
       case 's': contact.subject = optarg; mask |= 8; break;
       case 'm': contact.description = optarg; mask |= 16; break;
+      case kVersionOption: version = true; break;
       default: return RunMode::kUsage;
     }
   }
+  if (version) return RunMode::kVersion;
   if (mask == kAllContactOptions) return RunMode::kConsole;
   if (mask != 0) return RunMode::kPartialContact;
   return RunMode::kWizard;

@@ -9,6 +9,7 @@ namespace cvreport {
 
 enum class RunMode {
   kUsage,           // -h, an unknown option or a missing argument
+  kVersion,         // --version
   kPartialContact,  // some but not all five contact options
   kConsole,         // all five contact options
   kWizard,          // none of them
@@ -17,8 +18,9 @@ enum class RunMode {
 // Fills the session's contact fields and flags; the mode decides the rest.
 // Never fails: a bad command line is the mode kUsage, which main reports.
 RunMode parseCommandLine(int argc, char** argv, ReportSession& session);
-// The front end's texts for kUsage and kPartialContact.
+// The front end's texts for kUsage, kVersion and kPartialContact.
 void printUsage(FILE* stream);
+void printVersion(FILE* stream);
 void printPartialContactError();
 
 }  // namespace cvreport

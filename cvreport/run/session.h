@@ -3,7 +3,7 @@
 //
 // - run/ and submit/ return a status (0 or -1, a named enum where there are
 //   more outcomes) and put the reason in a message out-argument (or in
-//   ChildProcess::message). They print nothing and show nothing.
+//   the outcome record they return). They print nothing and show nothing.
 // - They log only what their caller cannot: a system call's failure with
 //   its errno in the child plumbing, and whatever happens inside a forked
 //   child. The upload worker writes its reply, reasons for failure
@@ -14,6 +14,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace cvreport {
 
@@ -33,17 +34,16 @@ using ReportConfig = std::map<std::string, std::string>;
 
 struct ReportSession {
   std::string collectorPath = kDefaultCollectorPath;
-  int networkInitStatus = -1;
-  char workDir[sizeof(kWorkDirTemplate)] = "/tmp/cvreport.XXXXXX";
   std::string filesDir;
   std::string archivePath;
   ContactInfo contact;
-  std::string replyMessage;
   std::map<std::string, std::string> replyValues;
+  // Set once the archive must stay for the reporter to send by hand.
   bool keepWorkDir = false;
   std::string exitMessage;
-  // Why the report log is not used; the front end shows it once.
-  std::string logWarning;
+  // What the start found and the run goes on without (a log not used, a
+  // configuration line dropped); the front end shows and logs each once.
+  std::vector<std::string> startWarnings;
   bool quiet = false;
   bool progress = false;
   ReportConfig config;

@@ -3,40 +3,34 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <utility>
-
 #include "run/interrupt.h"
 #include "run/log.h"
-#include "run/unique_handles.h"
 #include "submit/pipe_reader.h"
-#include "submit/progress.h"
 
 namespace cvreport {
 namespace {
 
 constexpr int kPollMillis = 100;
 
-// In the child: settles its copies of the pipe's ends here, so that the
-// owners in forkWithPipe have nothing left to do when it returns.
-int setupChildSide(UniqueFd& readEnd, UniqueFd& writeEnd, int parentPid) {
+// In the child: settles its copies of the pipe's ends, so that stdout is
+// the pipe and no other copy of either end is left open.
+int setupChildSide(UniqueFd& readEnd, UniqueFd& writeEnd, pid_t parentPid) {
   readEnd.reset();
   resetInterruptHandling();
   // A child whose cvreport is gone has no one to report to: the upload
   // would file a report nobody sees, the collector fill a directory nobody
   // removes. The collector stops the commands it started on SIGTERM.
   prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (getppid() != parentPid) exitChild(1);
+  if (getppid() != parentPid) return -1;
   if (redirectToLog(STDERR_FILENO) != 0) redirectToDevNull(STDERR_FILENO, O_WRONLY);
-  if (dup2(writeEnd.get(), STDOUT_FILENO) != STDOUT_FILENO) {
-    writeEnd.release();
-    return -1;
-  }
+  if (dup2(writeEnd.get(), STDOUT_FILENO) != STDOUT_FILENO) return -1;
   if (writeEnd.get() == STDOUT_FILENO) {
     writeEnd.release();
   } else {
@@ -45,130 +39,117 @@ int setupChildSide(UniqueFd& readEnd, UniqueFd& writeEnd, int parentPid) {
   return 0;
 }
 
-int reap(ChildProcess& child, int* waitStatus) {
-  int reaped;
-  do {
-    reaped = waitpid(child.pid, waitStatus, 0);
-  } while (reaped < 0 && errno == EINTR);
-  child.reaped = true;
-  return reaped;
+[[noreturn]] void runChild(UniqueFd& readEnd, UniqueFd& writeEnd, pid_t parentPid,
+                           bool ownGroup, const std::function<void()>& body) {
+  if (setupChildSide(readEnd, writeEnd, parentPid) != 0) exitChild(kChildSetupFailed);
+  if (ownGroup) {
+    // Both sides set the group, so that it exists whichever runs first.
+    setpgid(0, 0);
+    redirectToDevNull(STDIN_FILENO, O_RDONLY);
+  }
+  body();
+  exitChild(0);
 }
 
 }  // namespace
 
-ChildProcess::ChildProcess() : parentPid(getpid()) {}
+Child::Child() : owner_(getpid()) {}
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : message(std::move(other.message)),
-      errorNumber(other.errorNumber),
-      stream(std::exchange(other.stream, nullptr)),
-      pid(std::exchange(other.pid, -1)),
-      reaped(other.reaped),
-      parentPid(other.parentPid) {}
-
-ChildProcess::~ChildProcess() {
-  if (getpid() != parentPid) return;
-  UniqueFile owned(std::exchange(stream, nullptr));
-  owned.close();
-  int ignored = 0;
-  if (pid > 0 && !reaped) reap(*this, &ignored);
+Child::~Child() {
+  if (getpid() != owner_) return;
+  output_.reset();
+  if (pid_ > 0 && !reaped_) reap(nullptr);
 }
 
-void redirectToDevNull(int target, int flags) {
-  UniqueFd devNull(open("/dev/null", flags));
-  if (!devNull.valid()) return;
-  dup2(devNull.get(), target);
-  if (devNull.get() == target) devNull.release();
+int Child::fail(const char* message, int errorNumber) {
+  failure_ = message;
+  errorNumber_ = errorNumber;
+  logMessage("%s: %s", message, strerror(errorNumber));
+  return -1;
 }
 
-void exitChild(int status) {
-  fflush(stdout);
-  _exit(status);
+int Child::reap(int* waitStatus) {
+  int reaped;
+  do {
+    reaped = waitpid(pid_, waitStatus, 0);
+  } while (reaped < 0 && errno == EINTR);
+  reaped_ = true;
+  return reaped;
 }
 
-int forkWithPipe(ChildProcess& child, bool nonBlockingRead) {
+int Child::start(const std::function<void()>& body, bool ownGroup) {
   int fds[2];
-  if (pipe(fds) != 0) {
-    child.errorNumber = errno;
-    child.message = "Can't create a pipe";
-    logMessage("%s: %s", child.message.c_str(), strerror(child.errorNumber));
-    return -1;
-  }
+  if (pipe(fds) != 0) return fail("Can't create a pipe", errno);
   UniqueFd readEnd(fds[0]);
   UniqueFd writeEnd(fds[1]);
   // Whatever the parent has buffered must not be written a second time by
   // the child.
   fflush(stdout);
   fflush(stderr);
-  int pid = fork();
-  int forkErrno = errno;
-  child.pid = pid;
-  if (pid == 0) return setupChildSide(readEnd, writeEnd, child.parentPid);
-
+  pid_t parentPid = getpid();
+  pid_t pid = fork();
+  if (pid == 0) runChild(readEnd, writeEnd, parentPid, ownGroup, body);
+  if (pid < 0) return fail("Can't fork", errno);
   writeEnd.reset();
-  if (pid < 0) {
-    child.message = "Can't fork";
-    child.errorNumber = forkErrno;
-    logMessage("%s: %s", child.message.c_str(), strerror(forkErrno));
-    return -1;
-  }
+  pid_ = pid;
+  ownGroup_ = ownGroup;
+  if (ownGroup) setpgid(pid, pid);
   // The parent's end must not leak into later children.
   fcntl(readEnd.get(), F_SETFD, FD_CLOEXEC);
-  if (nonBlockingRead) fcntl(readEnd.get(), F_SETFL, fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
-  child.stream = fdopen(readEnd.get(), "rb");
-  if (!child.stream) {
-    child.errorNumber = errno;
-    killChild(child);
-    reap(child, nullptr);
-    child.message = "Can't create a pipe";
-    logMessage("Can't create a pipe");
-    return -1;
-  }
-  readEnd.release();  // the stream owns it now
+  fcntl(readEnd.get(), F_SETFL, fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
+  output_.reset(readEnd.release());
   return 0;
 }
 
-ChildState pollChildExit(ChildProcess& child, int* status) {
-  int result = waitpid(child.pid, status, WNOHANG);
+int Child::startProgram(const std::vector<std::string>& arguments, bool ownGroup) {
+  std::vector<std::string> words = arguments;
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+  return start(
+      [&argv] {
+        execv(argv[0], argv.data());
+        logMessage("Error: Can't execute an information collector: %m");
+        exitChild(255);
+      },
+      ownGroup);
+}
+
+void Child::signal(int signalNumber) {
+  if (pid_ > 0 && !reaped_) kill(target(), signalNumber);
+}
+
+void Child::forwardInterrupts() { setInterruptTarget(target()); }
+
+ChildState Child::poll(int* status) {
+  int result = waitpid(pid_, status, WNOHANG);
   if (result == 0) return ChildState::kRunning;
   if (result < 0) {
     logMessage("Fatal error: %m");
     return ChildState::kWaitFailed;
   }
-  child.reaped = true;
+  reaped_ = true;
   return ChildState::kExited;
 }
 
-int closeAndReap(ChildProcess& child, int* status) {
-  UniqueFile owned(std::exchange(child.stream, nullptr));
-  int result = owned.close();
-  // A child already reaped by pollChildExit has no status left to give.
-  if (child.reaped || child.pid <= 0) return result;
+int Child::closeAndReap(int* status) {
+  int result = output_.reset();
+  // A child already reaped by poll has no status left to give.
+  if (reaped_ || pid_ <= 0) return result;
   int waitStatus = 0;
-  if (reap(child, &waitStatus) < 0) logMessage("Fatal error: %m");
+  if (reap(&waitStatus) < 0) logMessage("Fatal error: %m");
   if (result == 0 && status) *status = waitStatus;
   return result;
 }
 
-int killChild(ChildProcess& child) {
-  if (child.pid <= 0) return -1;
-  return kill(child.pid, SIGKILL);
-}
-
-int killChildGroup(ChildProcess& child) {
-  if (child.pid <= 0) return -1;
-  return kill(-child.pid, SIGKILL);
-}
-
-void stopChild(ChildProcess& child, bool group, int graceMillis) {
-  if (child.pid <= 0 || child.reaped) return;
-  kill(group ? -child.pid : child.pid, SIGTERM);
-  int fd = child.stream ? fileno(child.stream) : -1;
-  if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+void Child::stop(int graceMillis) {
+  if (pid_ <= 0 || reaped_) return;
+  signal(SIGTERM);
+  int fd = output_.get();
   std::string dropped;
   int status = 0;
   for (int waited = 0; waited < graceMillis; waited += kPollMillis) {
-    if (pollChildExit(child, &status) != ChildState::kRunning) break;
+    if (poll(&status) != ChildState::kRunning) break;
     if (fd >= 0) {
       drainPipe(fd, dropped);
       dropped.clear();
@@ -176,23 +157,17 @@ void stopChild(ChildProcess& child, bool group, int graceMillis) {
     struct timespec pause = {0, kPollMillis * 1000000L};
     nanosleep(&pause, nullptr);
   }
-  if (!child.reaped) {
-    if (group) {
-      killChildGroup(child);
-    } else {
-      killChild(child);
-    }
-  }
-  closeAndReap(child, nullptr);
+  signal(SIGKILL);
+  closeAndReap(nullptr);
 }
 
-ChildState waitForWorker(ChildProcess& worker, int* status, std::string& collected,
-                         const OutputFollower& follow) {
-  int fd = fileno(worker.stream);
+ChildState Child::waitCollecting(int* status, std::string& collected,
+                                 const OutputFollower& follow) {
+  int fd = output_.get();
   size_t scanPos = 0;
   for (;;) {
-    ChildState state = pollChildExit(worker, status);
-    // Once the worker is gone, whatever it wrote is in the pipe. The caller
+    ChildState state = poll(status);
+    // Once the child is gone, whatever it wrote is in the pipe. The caller
     // reports the wait's own error, so draining must not replace it.
     int waitErrno = errno;
     PipeState pipe = drainPipe(fd, collected);
@@ -209,15 +184,16 @@ ChildState waitForWorker(ChildProcess& worker, int* status, std::string& collect
   }
 }
 
-int followUploadProgress(ChildProcess& child, int* status, FILE* stream, std::string& collected) {
-  // stream is the child's own pipe, which waitForWorker reads.
-  if (stream != child.stream) return -1;
-  ChildState state =
-      waitForWorker(child, status, collected, [](const std::string& text, size_t& scanPos) {
-        printCompleteProgressLines(text, scanPos, stdout);
-        fflush(stdout);
-      });
-  return state == ChildState::kExited ? child.pid : -1;
+void redirectToDevNull(int target, int flags) {
+  UniqueFd devNull(open("/dev/null", flags));
+  if (!devNull.valid()) return;
+  dup2(devNull.get(), target);
+  if (devNull.get() == target) devNull.release();
+}
+
+void exitChild(int status) {
+  fflush(stdout);
+  _exit(status);
 }
 
 }  // namespace cvreport

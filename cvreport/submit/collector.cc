@@ -1,47 +1,18 @@
 #include "submit/collector.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <vector>
 
-#include "run/log.h"
+#include "run/interrupt.h"
+#include "submit/child.h"
+#include "submit/pipe_reader.h"
 
 namespace cvreport {
 namespace {
 
-// Both sides set the group, so that it exists whichever runs first.
-void leaveTerminalGroup(ChildProcess& child) {
-  if (child.pid > 0) {
-    setpgid(child.pid, child.pid);
-    return;
-  }
-  setpgid(0, 0);
-  redirectToDevNull(STDIN_FILENO, O_RDONLY);
-}
+constexpr size_t kMaxCollectorLine = 4095;
 
-int startCollectorProcess(ChildProcess& child, const char* path, char* const argv[],
-                          bool nonBlockingRead, bool ownGroup) {
-  int result = forkWithPipe(child, nonBlockingRead);
-  if (ownGroup && result == 0) leaveTerminalGroup(child);
-  if (child.pid != 0) return result;
-  if (result == 0) {
-    execv(path, argv);
-    logMessage("Error: Can't execute an information collector: %m");
-  }
-  _exit(255);
-}
-
-}  // namespace
-
-int startCollector(ChildProcess& child, const char* path, char* const argv[],
-                   bool nonBlockingRead) {
-  return startCollectorProcess(child, path, argv, nonBlockingRead, false);
-}
-
-int startCollectorInOwnGroup(ChildProcess& child, const char* path, char* const argv[],
-                             bool nonBlockingRead) {
-  return startCollectorProcess(child, path, argv, nonBlockingRead, true);
-}
-
+// The collector's command line: the program, "-d" when its progress lines
+// are wanted, the directory it fills.
 std::vector<std::string> collectorArguments(const std::string& collectorPath,
                                             bool progressLines, const std::string& filesDir) {
   std::vector<std::string> arguments{collectorPath};
@@ -50,13 +21,55 @@ std::vector<std::string> collectorArguments(const std::string& collectorPath,
   return arguments;
 }
 
-int launchCollector(ChildProcess& child, const std::vector<std::string>& arguments,
-                    bool ownGroup) {
-  std::vector<std::string> words = arguments;
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(&word[0]);
-  argv.push_back(nullptr);
-  return startCollectorProcess(child, words[0].c_str(), argv.data(), true, ownGroup);
+// Hands the collector's lines on until its output ends.
+CollectResult followCollector(Child& collector, const CollectorView& view) {
+  int fd = collector.outputFd();
+  std::string pending;
+  for (;;) {
+    if (pendingInterrupt()) {
+      collector.stop(kStopGraceMillis);
+      return CollectResult::kInterrupted;
+    }
+    std::vector<std::string> lines;
+    PipeState state = readPipeLines(fd, pending, lines, kMaxCollectorLine);
+    for (const std::string& line : lines) {
+      if (view.line) view.line(line);
+    }
+    if (state != PipeState::kOpen) return CollectResult::kCollected;
+    if (!view.pace) {
+      waitForPipe(fd, -1);
+    } else if (!view.pace()) {
+      collector.stop(kStopGraceMillis);
+      return CollectResult::kCanceled;
+    }
+  }
+}
+
+}  // namespace
+
+CollectOutcome runCollector(const ReportSession& session, const CollectorView& view) {
+  CollectOutcome outcome;
+  Child collector;
+  if (collector.startProgram(
+          collectorArguments(session.collectorPath, view.progressLines, session.filesDir),
+          view.ownGroup) != 0) {
+    outcome.error = collector.failure();
+    outcome.errorNumber = collector.errorNumber();
+    return outcome;
+  }
+  collector.forwardInterrupts();
+  outcome.result = followCollector(collector, view);
+  if (outcome.result == CollectResult::kCollected) {
+    // A close that failed leaves the status unknown, which counts as success.
+    collector.closeAndReap(&outcome.waitStatus);
+    if (outcome.waitStatus != 0) outcome.result = CollectResult::kFailed;
+  }
+  setInterruptTarget(0);
+  // A signal that came as the collector ended still ends the run.
+  if (pendingInterrupt() && outcome.result != CollectResult::kCanceled) {
+    outcome.result = CollectResult::kInterrupted;
+  }
+  return outcome;
 }
 
 }  // namespace cvreport

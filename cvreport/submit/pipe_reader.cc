@@ -21,7 +21,7 @@ PipeState drainPipe(int fd, std::string& collected) {
 }
 
 PipeState readPipeLines(int fd, std::string& pending, std::vector<std::string>& lines,
-                        size_t maxLine, LineEnds ends) {
+                        size_t maxLine) {
   PipeState state = drainPipe(fd, pending);
   size_t start = 0;
   for (;;) {
@@ -33,7 +33,7 @@ PipeState readPipeLines(int fd, std::string& pending, std::vector<std::string>& 
       continue;
     }
     if (end == std::string::npos) break;
-    lines.push_back(pending.substr(start, ends == LineEnds::kKeep ? length + 1 : length));
+    lines.push_back(pending.substr(start, length + 1));
     start = end + 1;
   }
   pending.erase(0, start);

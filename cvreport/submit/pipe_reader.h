@@ -11,16 +11,15 @@
 namespace cvreport {
 
 enum class PipeState { kOpen, kEnded, kFailed };
-enum class LineEnds { kStrip, kKeep };
 
 // Appends everything the pipe holds now to collected; kFailed on a read
 // error (silent: the caller ends its loop as at end of output).
 PipeState drainPipe(int fd, std::string& collected);
-// Moves the complete lines of what the pipe holds now into lines (with their
-// newline when ends is kKeep); a line longer than maxLine is cut into
-// pieces, and a last line without newline is taken once the pipe has ended.
+// Moves the complete lines of what the pipe holds now, each with its
+// newline, into lines; a line longer than maxLine is cut into pieces, and a
+// last line without newline is taken once the pipe has ended.
 PipeState readPipeLines(int fd, std::string& pending, std::vector<std::string>& lines,
-                        size_t maxLine, LineEnds ends = LineEnds::kStrip);
+                        size_t maxLine);
 // Waits until the pipe has something to read or has ended, at most
 // millis (-1: no limit).
 void waitForPipe(int fd, int millis);

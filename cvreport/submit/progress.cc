@@ -1,5 +1,6 @@
 #include "submit/progress.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 
@@ -70,19 +71,6 @@ bool nextUploadPercent(const std::string& collected, size_t& scanPos, int& perce
     if (number.empty() || *rest != '\0') continue;
     percent = static_cast<int>(value < 0 ? 0 : value > 100 ? 100 : value);
     return true;
-  }
-}
-
-bool lastUploadPercent(const std::string& collected, size_t& scanPos, int& percent) {
-  bool found = false;
-  while (nextUploadPercent(collected, scanPos, percent)) found = true;
-  return found;
-}
-
-void printCompleteProgressLines(const std::string& collected, size_t& scanPos, FILE* out) {
-  int percent = 0;
-  while (nextUploadPercent(collected, scanPos, percent)) {
-    fprintf(out, "Upload progress: %d%%\n", percent);
   }
 }
 

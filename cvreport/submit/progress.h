@@ -4,7 +4,6 @@
 #pragma once
 
 #include <curl/curl.h>
-#include <stdio.h>
 
 #include <string>
 
@@ -43,10 +42,6 @@ void resetUploadProgress();
 // after scanPos, N clamped to 0-100; scanPos moves past every complete line
 // looked at. False when no complete progress line is left.
 bool nextUploadPercent(const std::string& collected, size_t& scanPos, int& percent);
-// The last of those lines; false when none.
-bool lastUploadPercent(const std::string& collected, size_t& scanPos, int& percent);
-// Prints "Upload progress: N%" for each of those lines (the console's view).
-void printCompleteProgressLines(const std::string& collected, size_t& scanPos, FILE* out);
 
 // A collector line "Progress: N"; false for any other line.
 bool parseCollectorProgress(const std::string& line, int& percent);

@@ -98,6 +98,8 @@ const char* reasonPhrase(long status) {
   return nullptr;
 }
 
+[[noreturn]] void exitWorker(WorkerExit code) { exitChild(static_cast<int>(code)); }
+
 }  // namespace
 
 std::string httpStatusSentence(long httpStatus) {
@@ -206,19 +208,15 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   return result == CURLE_OK ? UploadResult::kTransferred : UploadResult::kTransferFailed;
 }
 
-int submitReport(ChildProcess& child, const std::string& archivePath, const ContactInfo& contact,
-                 const ReportConfig& config) {
-  int started = forkWithPipe(child, true);
-  if (child.pid != 0) return started;
-  if (started != 0) exitChild(1);
+void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
+                     const ReportConfig& config) {
   resetUploadProgress();
-
   std::string version, message;
   if (readProductVersion(version, &message) != 0) {
     // The worker's stdout is its reply to the parent: the reason goes there.
     logMessage("%s", message.c_str());
     printf("\n%s\n", message.c_str());
-    exitChild(1);
+    exitWorker(WorkerExit::kVersionUnreadable);
   }
 
   long httpStatus = -1;
@@ -236,27 +234,27 @@ int submitReport(ChildProcess& child, const std::string& archivePath, const Cont
     putchar('\n');
     // A 200 that is not the service's own reply did not come from the
     // service: the report may never have arrived, so the archive is kept.
-    if (httpStatus == 200 && acceptedReply) exitChild(0);
+    if (httpStatus == 200 && acceptedReply) exitWorker(WorkerExit::kAccepted);
     if (!reply.empty() && reply.front() == '\n') reply.erase(0, 1);
     logMessage("The server returned an error: %s", reply.c_str());
-    exitChild(5);
+    exitWorker(WorkerExit::kRefused);
   }
   if (result == UploadResult::kNoRequest) {
     logMessage("Can't initialize network library");
     printf("\nCan't initialize network library\n");
-    exitChild(1);
+    exitWorker(WorkerExit::kNothingSent);
   }
   if (result == UploadResult::kReplyTimedOut) {
     std::string text = "The service did not finish its reply within " +
                        std::to_string(kReplyTimeoutSeconds) + " seconds";
     logMessage("Can't submit report: %s", text.c_str());
     printf("\n%s\n", text.c_str());
-    exitChild(1);
+    exitWorker(WorkerExit::kReplyTimedOut);
   }
   const char* error = curl_easy_strerror(transferError);
   logMessage("Can't submit report: %s", error);
   printf("\n%s\n", error);
-  exitChild(1);
+  exitWorker(WorkerExit::kTransferFailed);
 }
 
 }  // namespace cvreport

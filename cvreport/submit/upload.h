@@ -17,12 +17,23 @@ using FormFields = std::map<std::string, std::string>;
 // The most of a reply body that is kept; the rest is dropped.
 inline constexpr size_t kMaxReplyBytes = 1024 * 1024;
 
-// Starts the upload worker, which writes its progress, the service's reply
-// and, on failure, the reason on the pipe, and exits 0 when the service took
-// the report. -1 in the parent when it could not be started (child.message;
-// the front end reports it).
-int submitReport(ChildProcess& child, const std::string& archivePath, const ContactInfo& contact,
-                 const ReportConfig& config);
+// How the upload worker ends: its exit status, which the parent tells
+// apart. Its stdout has the service's reply, or the reason for the user.
+enum class WorkerExit : int {
+  kAccepted = 0,                   // the service took the report
+  kSetupFailed = kChildSetupFailed,  // the child's plumbing
+  kVersionUnreadable = 2,          // the release file names no version
+  kNothingSent = 3,                // no address, or no libcurl handle
+  kTransferFailed = 4,             // connection, proxy, TLS, a stall
+  kRefused = 5,                    // an error status, or a reply not the service's
+  kReplyTimedOut = 6,              // the reply did not end in kReplyTimeoutSeconds
+};
+
+// The upload worker's body, run in a child whose stdout is the parent's
+// pipe: posts the contact details and the archive, writes its progress and
+// the reply, and ends with exitChild and its WorkerExit.
+[[noreturn]] void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
+                                  const ReportConfig& config);
 enum class UploadResult {
   kTransferred,     // whatever the HTTP status
   kNoRequest,       // no address, or no libcurl handle
@@ -31,7 +42,7 @@ enum class UploadResult {
 };
 
 // Runs in the worker; acceptedReply tells whether the reply came as the
-// service's own "text/plain". Silent: submitReport reports the outcome.
+// service's own "text/plain". Silent: runUploadWorker reports the outcome.
 UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
                           const ReportConfig& config, long& httpStatus, std::string& reply,
                           bool& acceptedReply, CURLcode& transferError);

@@ -1,20 +1,15 @@
-// The collection page: runs the collector and follows its progress lines
-// while the page stays live for "Cancel".
+#include "wizard/collect_page.h"
+
 #include <newt.h>
-#include <sys/wait.h>
 
 #include <string>
-#include <vector>
 
 #include "run/interrupt.h"
 #include "run/log.h"
 #include "run/session.h"
-#include "submit/child.h"
 #include "submit/collector.h"
-#include "submit/pipe_reader.h"
 #include "submit/progress.h"
 #include "wizard/dialogs.h"
-#include "wizard/pages.h"
 #include "wizard/screen.h"
 #include "wizard/texts.h"
 
@@ -23,33 +18,6 @@ namespace {
 
 constexpr int kTimerMillis = 200;
 constexpr int kTicksPerCheck = 4;
-constexpr size_t kMaxLine = 4095;
-
-// A collector left behind by "Cancel" would go on writing into the files
-// directory, next to the one the page starts when it is shown again. It
-// gets the time to stop the commands it started, which sit in process
-// groups of their own where a signal to its group does not reach them.
-void stopCollector(ChildProcess& child) {
-  setInterruptTarget(0);
-  stopChild(child, true, kStopGraceMillis);
-  stopWatchingInterrupts();
-}
-
-// True once the collector's output has ended.
-bool readProgress(ChildProcess& child, std::string& pending, int& progress) {
-  std::vector<std::string> lines;
-  PipeState state = readPipeLines(fileno(child.stream), pending, lines, kMaxLine);
-  for (const std::string& line : lines) parseCollectorProgress(line, progress);
-  return state != PipeState::kOpen;
-}
-
-// After the output has ended: true when the collector succeeded. A close that
-// failed leaves the status unknown, which counts as success.
-bool reapCollector(ChildProcess& child) {
-  int status = 0;
-  if (closeAndReap(child, &status) == 0 && status != 0) return false;
-  return true;
-}
 
 }  // namespace
 
@@ -61,12 +29,8 @@ WizResult DlgWizStep3::run() {
   newtComponent cancel = nullptr;
   placeSubgrid(grid, 0, 2, makeButtonBar(tr("Cancel"), &cancel, nullptr, nullptr), 0, 1,
                NEWT_ANCHOR_RIGHT);
-  NewtWindow window;
-  NewtForm owned;
-  form = owned.get();
-  window.openGrid(grid, tr("Gathering information..."));
-  newtGridAddComponentsToForm(grid, form, 1);
-  newtGridFree(grid, 1);
+  GridWindow window(grid, tr("Gathering information..."));
+  form = window.form();
   newtDrawForm(form);
   newtRefresh();
 
@@ -76,57 +40,56 @@ WizResult DlgWizStep3::run() {
   return code;
 }
 
-WizResult DlgWizStep3::collect() {
-  const ReportSession& s = reportSession;
-  ChildProcess child;
-  if (launchCollector(child, collectorArguments(s.collectorPath, true, s.filesDir), true) != 0) {
-    showFatalError(child.message);
-    return WIZ_ABORT;
-  }
-  // SIGTERM, SIGHUP or Ctrl-C while it runs stops the collector and ends
-  // the wizard (runWizard says why); the collector leads its own group, so
-  // the signal is passed on to that group.
-  watchInterrupts();
-  setInterruptTarget(-child.pid);
-  newtFormSetTimer(form, kTimerMillis);
-  int tick = -1;
-  bool outputEnded = false;
-  bool reaped = false;
-  std::string pending;
-  for (;;) {
+WizResult DlgWizStep3::waitPeriod() {
+  newtScaleSet(scale, static_cast<unsigned long long>(scalePercent(progress)));
+  newtRefresh();
+  for (int tick = 0; tick < kTicksPerCheck;) {
     newtExitStruct exit;
     newtFormRun(form, &exit);
-    if (pendingInterrupt()) {
-      stopCollector(child);
-      return WIZ_ABORT;
-    }
+    if (pendingInterrupt()) return WIZ_ABORT;
     if (exit.reason == newtExitStruct::NEWT_EXIT_COMPONENT ||
         exit.reason == newtExitStruct::NEWT_EXIT_ERROR) {
-      if (!reaped) stopCollector(child);
       return WIZ_CANCEL;
     }
     // Keys pressed meanwhile (F12, Escape) must not hurry the period.
-    if (exit.reason != newtExitStruct::NEWT_EXIT_TIMER) continue;
-    tick = (tick + 1) % kTicksPerCheck;
-    if (tick != 0) continue;
-    if (reaped) return WIZ_NEXT;
-    if (outputEnded) {
-      progress = 100;
-      reaped = true;
-      bool succeeded = reapCollector(child);
-      setInterruptTarget(0);
-      stopWatchingInterrupts();
-      if (!succeeded) {
-        logMessage("%s", kCollectFailedText);
-        showMessageBox(tr("Error"), kCollectFailedText, tr("Exit"), nullptr, false);
-        return WIZ_ABORT;
-      }
-    } else {
-      outputEnded = readProgress(child, pending, progress);
-    }
-    newtScaleSet(scale, static_cast<unsigned long long>(scalePercent(progress)));
-    newtRefresh();
+    if (exit.reason == newtExitStruct::NEWT_EXIT_TIMER) ++tick;
   }
+  return WIZ_NEXT;
+}
+
+WizResult DlgWizStep3::collect() {
+  // A collector left behind by "Cancel" would go on writing into the files
+  // directory, next to the one the page starts when it is shown again:
+  // runCollector stops it, and everything it started, in its own group.
+  CollectorView view;
+  view.progressLines = true;
+  view.ownGroup = true;
+  view.line = [this](const std::string& line) { parseCollectorProgress(line, progress); };
+  view.pace = [this] { return waitPeriod() != WIZ_CANCEL; };
+  newtFormSetTimer(form, kTimerMillis);
+  // SIGTERM, SIGHUP or Ctrl-C while it runs stops the collector and ends
+  // the wizard (runWizard says why).
+  reportRun_.watchInterrupts();
+  CollectOutcome collected = runCollector(reportSession, view);
+  reportRun_.stopWatchingInterrupts();
+  switch (collected.result) {
+    case CollectResult::kNotStarted:
+      showFatalError(collected.error);
+      return WIZ_ABORT;
+    case CollectResult::kInterrupted:
+      return WIZ_ABORT;
+    case CollectResult::kCanceled:
+      return WIZ_CANCEL;
+    case CollectResult::kFailed:
+      logMessage("%s", kCollectFailedText);
+      showMessageBox(tr("Error"), kCollectFailedText, tr("Exit"), nullptr, false);
+      return WIZ_ABORT;
+    case CollectResult::kCollected:
+      break;
+  }
+  // The full scale stays a moment before the next page.
+  progress = 100;
+  return waitPeriod();
 }
 
 }  // namespace cvreport

@@ -1,4 +1,5 @@
-// The welcome page and the contact page.
+#include "wizard/contact_page.h"
+
 #include <newt.h>
 
 #include "run/log.h"
@@ -6,7 +7,6 @@
 #include "submit/contact_file.h"
 #include "wizard/contact.h"
 #include "wizard/dialogs.h"
-#include "wizard/pages.h"
 #include "wizard/screen.h"
 #include "wizard/text_area.h"
 #include "wizard/texts.h"
@@ -115,12 +115,8 @@ WizResult DlgWizStep2::run() {
   ContactEntries entries;
   PageButtons buttons;
   newtGrid page = contactPageGrid(editing, entries, buttons);
-  NewtWindow window;
-  NewtForm form;
-  editing.form = form.get();
-  window.openGrid(page, tr("Your contact information and problem description"));
-  newtGridAddComponentsToForm(page, editing.form, 1);
-  newtGridFree(page, 1);
+  GridWindow window(page, tr("Your contact information and problem description"));
+  editing.form = window.form();
   newtFormSetCurrent(editing.form, emailInvalid ? entries.email : buttons.next);
 
   newtExitStruct exit;

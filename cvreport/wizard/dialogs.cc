@@ -1,12 +1,11 @@
 #include "wizard/dialogs.h"
 
 #include <newt.h>
-#include <stdlib.h>
 
 #include "run/log.h"
+#include "run/report_run.h"
 #include "run/session.h"
 #include "run/text.h"
-#include "run/workspace.h"
 #include "submit/layout.h"
 #include "wizard/screen.h"
 #include "wizard/texts.h"
@@ -23,24 +22,11 @@ constexpr int kBoxChromeRows = 11;
 // A text taller than the screen (a long service reply) scrolls inside the
 // box, so that its button stays on the screen.
 newtComponent messageTextbox(const char* text) {
-  std::string copy = text;
-  int width = 0;
-  int height = 0;
-  char* flowed =
-      newtReflowText(&copy[0], kBoxTextWidth, kBoxTextFlex, kBoxTextFlex, &width, &height);
   int cols = 0;
   int rows = 0;
   newtGetScreenSize(&cols, &rows);
-  int flags = NEWT_FLAG_WRAP;
   int room = rows - kBoxChromeRows;
-  if (room >= 3 && height > room) {
-    height = room;
-    flags |= NEWT_FLAG_SCROLL;
-  }
-  newtComponent box = newtTextbox(-1, -1, width, height, flags);
-  newtTextboxSetText(box, flowed);
-  free(flowed);
-  return box;
+  return reflowedTextbox(text, kBoxTextWidth, kBoxTextFlex, kBoxTextFlex, room >= 3 ? room : 0);
 }
 
 }  // namespace
@@ -50,16 +36,12 @@ bool showMessageBox(const char* title, const char* text, const char* button1,
   newtComponent first = nullptr;
   newtComponent second = nullptr;
   newtGrid buttons = makeButtonBar(button1, &first, button2, &second);
-  NewtWindow window;
-  NewtForm form;
   newtGrid grid = newtCreateGrid(1, 4);
   if (text) placeComponent(grid, 0, 0, messageTextbox(text), 0, NEWT_ANCHOR_LEFT);
   placeSubgrid(grid, 0, 3, buttons, 0, 1, 0, NEWT_GRID_FLAG_GROWX);
-  window.openGrid(grid, title);
-  newtGridAddComponentsToForm(grid, form.get(), 1);
-  newtGridFree(grid, 1);
-  newtFormSetCurrent(form.get(), focusSecond && second ? second : first);
-  newtComponent ended = newtRunForm(form.get());
+  GridWindow window(grid, title);
+  newtFormSetCurrent(window.form(), focusSecond && second ? second : first);
+  newtComponent ended = newtRunForm(window.form());
   return second && ended == second;
 }
 
@@ -91,7 +73,7 @@ void showSubmitError(const std::string& detail) {
   showMessageBox(tr("Error"), text.c_str(), tr("Exit"), nullptr, false);
 }
 
-void cleanupReportRunInWizard() {
+void releaseBehindNotice(ReportRun& run) {
   NewtWindow window;
   window.openCentered(50, 3);
   {
@@ -102,7 +84,7 @@ void cleanupReportRunInWizard() {
     newtDrawForm(form.get());
     newtRefresh();
   }
-  cleanupReportRun(reportSession);
+  run.release();
 }
 
 }  // namespace cvreport

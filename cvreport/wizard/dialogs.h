@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "wizard/pages.h"
+#include "run/report_run.h"
+#include "wizard/page.h"
 
 namespace cvreport {
 
@@ -24,7 +25,7 @@ void showFatalError(const std::string& detail);
 // for the terminal after the wizard has ended.
 void showSubmitError(const std::string& detail);
 
-// cleanupReportRun behind a "Cleaning up..." notice. Silent, as it is.
-void cleanupReportRunInWizard();
+// Releases the run behind a "Cleaning up..." notice. Silent, as that is.
+void releaseBehindNotice(ReportRun& run);
 
 }  // namespace cvreport

@@ -14,12 +14,18 @@ std::string writable(const char* text) { return text ? text : ""; }
 
 const char* tr(const char* text) { return gettext(text); }
 
-newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, int flexUp) {
+newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, int flexUp,
+                              int maxRows) {
   std::string copy = text;
   int actualWidth = 0;
   int actualHeight = 0;
   char* flowed = newtReflowText(&copy[0], width, flexDown, flexUp, &actualWidth, &actualHeight);
-  newtComponent box = newtTextbox(-1, -1, actualWidth, actualHeight, NEWT_FLAG_WRAP);
+  int flags = NEWT_FLAG_WRAP;
+  if (maxRows > 0 && actualHeight > maxRows) {
+    actualHeight = maxRows;
+    flags |= NEWT_FLAG_SCROLL;
+  }
+  newtComponent box = newtTextbox(-1, -1, actualWidth, actualHeight, flags);
   newtTextboxSetText(box, flowed);
   free(flowed);
   return box;
@@ -42,6 +48,12 @@ void NewtWindow::openGrid(newtGrid grid, const char* title) {
 void NewtWindow::openCentered(int width, int height) {
   open_ = true;
   newtCenteredWindow(width, height, nullptr);
+}
+
+GridWindow::GridWindow(newtGrid grid, const char* title) {
+  window_.openGrid(grid, title);
+  newtGridAddComponentsToForm(grid, form_.get(), 1);
+  newtGridFree(grid, 1);
 }
 
 newtGrid makeButtonBar(const char* first, newtComponent* firstButton, const char* second,

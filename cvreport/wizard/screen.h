@@ -13,8 +13,10 @@ namespace cvreport {
 const char* tr(const char* text);
 
 // None of these can fail: newt reports nothing back.
-// A wrapping textbox sized to the text reflowed around width.
-newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, int flexUp);
+// A wrapping textbox sized to the text reflowed around width; a text taller
+// than maxRows (when not 0) scrolls inside a box of maxRows.
+newtComponent reflowedTextbox(const std::string& text, int width, int flexDown, int flexUp,
+                              int maxRows = 0);
 // A window on newt's window stack, popped when its owner goes. Declare it
 // before the form it shows, so that the form is destroyed first.
 class NewtWindow {
@@ -46,6 +48,22 @@ class NewtForm {
  private:
   newtComponent form_;
 };
+// A window sized to the grid, titled (no title when null), and a form
+// holding the grid's components; the grid itself is freed. The form goes
+// before the window.
+class GridWindow {
+ public:
+  GridWindow(newtGrid grid, const char* title);
+  GridWindow(const GridWindow&) = delete;
+  GridWindow& operator=(const GridWindow&) = delete;
+
+  newtComponent form() const { return form_.get(); }
+
+ private:
+  NewtWindow window_;
+  NewtForm form_;
+};
+
 // A button bar of one or two buttons; second may be null.
 newtGrid makeButtonBar(const char* first, newtComponent* firstButton, const char* second,
                        newtComponent* secondButton);

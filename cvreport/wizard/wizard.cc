@@ -7,14 +7,18 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "run/interrupt.h"
 #include "run/log.h"
+#include "run/report_run.h"
 #include "run/session.h"
+#include "run/text.h"
 #include "run/version.h"
-#include "run/workspace.h"
 #include "wizard/dialogs.h"
-#include "wizard/pages.h"
+#include "wizard/collect_page.h"
+#include "wizard/contact_page.h"
+#include "wizard/submit_pages.h"
 
 namespace cvreport {
 namespace {
@@ -33,10 +37,16 @@ std::string bannerText() {
 bool haveTerminal() { return isatty(STDIN_FILENO) && isatty(STDOUT_FILENO); }
 
 // Runs the pages from the first; true when the user confirmed a cancel.
-bool runPages(WizardPages& pages) {
+bool runPages(ReportRun& run) {
+  std::vector<std::unique_ptr<WizDialog>> pages;
+  pages.push_back(std::make_unique<DlgWizStep1>());
+  pages.push_back(std::make_unique<DlgWizStep2>());
+  pages.push_back(std::make_unique<DlgWizStep3>(run));
+  pages.push_back(std::make_unique<DlgWizStep4>(run));
+  pages.push_back(std::make_unique<DlgWizStep5>());
   size_t index = 0;
   for (;;) {
-    switch (pages.pages[index]->run()) {
+    switch (pages[index]->run()) {
       case WIZ_NEXT:
         if (index < kLastPage) ++index;
         break;
@@ -64,10 +74,7 @@ void explainNoTerminal() {
 
 }  // namespace
 
-WizardPages::WizardPages() = default;
-WizardPages::~WizardPages() = default;
-
-int initWizard(WizardPages& pages) {
+int initWizard() {
   if (!haveTerminal()) {
     explainNoTerminal();
     return -1;
@@ -83,23 +90,18 @@ int initWizard(WizardPages& pages) {
   }
   newtCls();
   newtDrawRootText(0, 0, banner.c_str());
-  pages.pages.push_back(std::make_unique<DlgWizStep1>());
-  pages.pages.push_back(std::make_unique<DlgWizStep2>());
-  pages.pages.push_back(std::make_unique<DlgWizStep3>());
-  pages.pages.push_back(std::make_unique<DlgWizStep4>());
-  pages.pages.push_back(std::make_unique<DlgWizStep5>());
   return 0;
 }
 
-void runWizard(WizardPages& pages) {
+void runWizard() {
+  ReportRun run(reportSession);
   std::string message;
-  RunStart started = startReportRun(reportSession, &message);
-  if (started != RunStart::kReady) {
+  if (run.start(&message) != 0) {
     if (!message.empty()) showStartError(message);
-    if (started == RunStart::kFailedWithWorkDir) cleanupReportRunInWizard();
+    if (run.hasWorkDir()) releaseBehindNotice(run);
     return;
   }
-  if (runPages(pages)) logMessage("Session has been canceled");
+  if (runPages(run)) logMessage("Session has been canceled");
   if (int signalNumber = pendingInterrupt()) {
     // Said after the screen is restored, with the hint when the archive
     // was about to be sent.
@@ -110,19 +112,21 @@ void runWizard(WizardPages& pages) {
       reportSession.exitMessage += "\n" + manualSendHint(reportSession.archivePath);
     }
   }
-  cleanupReportRunInWizard();
+  releaseBehindNotice(run);
 }
 
 void printExitMessage() {
   if (!reportSession.exitMessage.empty()) printf("\n%s\n", reportSession.exitMessage.c_str());
 }
 
-void closeWizard(WizardPages& pages) {
+void closeWizard() {
   newtFinished();
   // Said once the screen is back, where it stays readable.
-  if (!reportSession.logWarning.empty()) fprintf(stderr, "%s\n", reportSession.logWarning.c_str());
+  for (const std::string& warning : reportSession.startWarnings) {
+    logMessage("%s", warning.c_str());
+    fprintf(stderr, "%s\n", printableText(warning, LineBreaks::kKeep).c_str());
+  }
   logMessage("Session finished");
-  pages.pages.clear();
 }
 
 }  // namespace cvreport

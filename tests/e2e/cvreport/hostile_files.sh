@@ -2,11 +2,12 @@
 # Root reads the configuration, runs the collector it names, appends to the
 # log and reads the release and sysconfig files. A file that someone other
 # than root can change stops the run before anything is collected, naming
-# the file and the fix; a link or FIFO at the log is not used; a FIFO or a
-# device in place of a file to read is refused without a hang; a byte-order
-# mark in front of the configuration is skipped. What each check makes of a
-# file is cvreport/run/files_test.cc's; this case proves each fixed path goes
-# through it.
+# the file and the fix; a link, FIFO or directory at the log is not used; a
+# FIFO or a device in place of a file to read is refused without a hang; a
+# byte-order mark in front of the configuration is skipped, and a line too
+# long to read whole is dropped, never read as a key. What each check makes
+# of a file is cvreport/run/files_test.cc's; this case proves each fixed
+# path goes through it.
 source "$(dirname "$0")/../../common.sh"
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
@@ -72,12 +73,14 @@ reported
 expect_eq "$(cat "$ERR")" "Not using /var/log/cvreport.log: it is a symbolic link"
 [ ! -e /etc/owned ] || cv_fail "root wrote through the link at the log"
 rm /var/log/cvreport.log
-# A FIFO without a reader must not hold the run.
-mkfifo /var/log/cvreport.log
-cv_run timeout 20 "$BIN/cvreport" -q "${CV_CONTACT[@]}"
-expect_status 0
-expect_eq "$(cat "$ERR")" "Not using /var/log/cvreport.log: it is not a regular file"
-rm /var/log/cvreport.log
+# A FIFO without a reader must not hold the run; a directory is no log either.
+for make in mkfifo mkdir; do
+  $make /var/log/cvreport.log
+  cv_run timeout 20 "$BIN/cvreport" -q "${CV_CONTACT[@]}"
+  expect_status 0
+  expect_eq "$(cat "$ERR")" "Not using /var/log/cvreport.log: it is not a regular file"
+  rm -r /var/log/cvreport.log
+done
 mv "$WORK/old.log" /var/log/cvreport.log
 
 # --- files that are not regular files, or too large -------------------------
@@ -101,6 +104,14 @@ printf 'Orbelin Nimbus Server 6.1.2 (build 7)\n' >/etc/orbelin-release.real
 ln -s /etc/orbelin-release.real /etc/orbelin-release
 reported
 expect_eq "$(cv_requests part cv_version value)" "6.1.2" "version from the linked release file"
+
+# --- a line longer than the read buffer ----------------------------------------
+# Read in pieces, its tail would run a collector the file never named.
+{ cat "$WORK/good.conf"; printf '#%04094dCOLLECTOR_SCRIPT=/tmp/collector\n' 0; } >$conf
+reported
+expect_eq "$(cat "$ERR")" "Line $(($(wc -l <"$WORK/good.conf") + 1)) of $conf is longer than 4095 bytes: it is not used"
+expect_contains /var/log/cvreport.log "of $conf is longer than 4095 bytes: it is not used"
+cp "$WORK/good.conf" $conf
 
 # --- a byte-order mark in front of the first key ------------------------------
 { printf '\xef\xbb\xbf'; cat "$WORK/good.conf"; } >$conf

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Help, bad options and a partial set of contact options end before any run.
+# Help, the version, bad options and a partial set of contact options end
+# before any run.
 source "$(dirname "$0")/../../common.sh"
 
 check_nothing_started() {
@@ -9,12 +10,21 @@ check_nothing_started() {
 
 run_cvreport -h
 expect_status 1
-expect_eq "$(wc -c <"$OUT")" 571 "usage text length"
+expect_eq "$(wc -c <"$OUT")" 648 "usage text length"
 expect_contains "$OUT" "Usage: cvreport [-h] [-q] [-p] [-n <name>  -c <company>  -e <email>"
 expect_contains "$OUT" "  -m DESCRIPTION, --message=DESCRIPTION  the problem description"
 expect_empty "$ERR"
 cp "$OUT" "$WORK/usage"
 check_nothing_started -h
+
+# The kit's version and which platform libraries it was built with; the
+# tests always build with the simulation.
+run_cvreport --version
+expect_status 0
+expect_eq "$(cat "$OUT")" "cvreport $(sed -n 's/^project(cvreport-kit VERSION \([0-9.]*\).*/\1/p' "$SRC/CMakeLists.txt") (Corvanta problem report kit)
+Platform libraries: the simulation (not for production hosts)"
+expect_empty "$ERR"
+check_nothing_started --version
 
 # Options take effect in order; the mode is chosen after the last one.
 run_cvreport "${CV_CONTACT[@]}" --help

@@ -38,7 +38,7 @@ usage=$("$BUILD/bin/cvreport" -h || true)
 usage_options=$(printf '%s\n' "$usage" | grep -oE '(^|[ ,\[])--?[a-z]+' | grep -oE -- '--?[a-z]+' |
   sort -u | tr '\n' ' ')
 expect "$usage_options" cvreport -
-[ "$(wc -w <<<"$usage_options")" = 16 ] || fail "the usage has options the completion may lack: $usage_options"
+[ "$(wc -w <<<"$usage_options")" = 17 ] || fail "the usage has options the completion may lack: $usage_options"
 
 expect "--name " cvreport --na
 expect "--message " cvreport -q --m
@@ -52,6 +52,7 @@ expect "--progress " cvreport -q --pro
 expect "" cvreport -q --q
 expect "" cvreport --name=Ada --n
 expect "" cvreport -n Ada --n
-expect "--company --email --help --message --progress --quiet --subject -c -e -h -m -p -q -s " cvreport -n Ada -
+expect "--company --email --help --message --progress --quiet --subject --version -c -e -h -m -p -q -s " cvreport -n Ada -
+expect "" cvreport --version --v
 
 echo "PASS [completion]"
