@@ -25,7 +25,9 @@ if [ "$(id -u)" != 0 ]; then
   echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
   exit 1
 fi
-echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+echo "setup: reading the package lists (apt-get update)"
 apt-get update -qq
+echo "setup: installing ${#missing[@]} packages: ${missing[*]}"
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "setup: the packages are installed"
