@@ -8,10 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 step() { printf '\n== %s\n' "$*"; }
 
-step "1/3 Checking the packages the build and the demo need (installing what is missing takes a few minutes)"
+step "1/3 Checking the packages the build needs (installing them the first time takes minutes)"
 bash tools/setup.sh
 
-step "2/3 Configuring and building cvreport and cvsysinfo in build/ (the first build takes a few minutes)"
+step "2/3 Configuring and building in build/ (the first build takes minutes)"
 # A line at each quarter of the build's steps rather than a line per file;
 # anything else the build prints (a compiler's error) passes through.
 bash tools/build.sh | awk -F'[][/]' '
@@ -22,5 +22,5 @@ bash tools/build.sh | awk -F'[][/]' '
     } }
   END { if (!shown) print "   the build is up to date" }'
 
-step "3/3 The demo: a console report from a simulated host to a local support service"
+step "3/3 A console report from a simulated host to a local support service"
 exec bash demo/console_report.sh

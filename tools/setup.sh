@@ -19,7 +19,10 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} = 0 ] && exit 0
+if [ ${#missing[@]} = 0 ]; then
+  echo "setup: the ${#packages[@]} packages needed are installed"
+  exit 0
+fi
 
 if [ "$(id -u)" != 0 ]; then
   echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
