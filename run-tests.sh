@@ -10,7 +10,7 @@
 # Most cases wait on processes and sockets rather than on the processor, so
 # each suite runs CV_TEST_JOBS cases at once (four per processor), longest
 # first, and the sanitized and fuzzing builds compile at low priority beside
-# the first suite, in the time its cases leave the processors idle (their
+# the suites, in the time their cases leave the processors idle (their
 # output in build/hardening-builds/).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -58,27 +58,35 @@ fi
 part "tests" bash -c 'cd build && ctest --output-on-failure -j "$CV_TEST_JOBS" "$@"' ctest "$@"
 
 if [ "$hardening" != 0 ]; then
-  echo "run-tests: waiting for the builds of build-asan/ and build-fuzz/"
-  wait "$builds_pid" || true
-  builds_pid=
-  # built NAME: whether that build succeeded; its log's end when it did not.
+  # built NAME: waits for that build's end; whether it succeeded, with its
+  # log's end when it did not. Nothing else runs meanwhile, so the
+  # compilers it starts from here on go at the ordinary priority (ninja is
+  # in the builds' group; its running compilers, in groups of their own,
+  # end within seconds). The next build starts at low priority again.
   built() {
+    renice -n 0 -g "$builds_pid" >/dev/null 2>&1 || true
+    while [ ! -e "$builds/$1.status" ] && kill -0 "$builds_pid" 2>/dev/null; do sleep 1; done
     [ "$(cat "$builds/$1.status" 2>/dev/null)" = 0 ] && return 0
     tail -n 40 "$builds/$1.log" >&2
     return 1
   }
+  echo "run-tests: waiting for the build of build-asan/"
+  # The fuzzing build goes on beside the sanitized suite.
   if built asan; then
     part "sanitized tests (build-asan)" bash tools/sanitize.sh --no-build
   else
     summary+=("sanitized tests (build-asan): the build failed ($builds/asan.log)")
     failed+=("sanitized build (build-asan)")
   fi
+  echo "run-tests: waiting for the build of build-fuzz/"
   if built fuzz; then
     part "fuzzing (build-fuzz)" bash tools/fuzz.sh -n -t "${CV_FUZZ_SECONDS:-10}"
   else
     summary+=("fuzzing (build-fuzz): the build failed ($builds/fuzz.log)")
     failed+=("fuzzing build (build-fuzz)")
   fi
+  wait "$builds_pid" || true
+  builds_pid=
 fi
 
 echo
