@@ -7,6 +7,7 @@
 source "$(dirname "$0")/../tests/common.sh"
 source "$SRC/tests/sim_host.sh"
 
+echo "   Making a simulated platform host (tests/fixtures/hosts/mixed) in a mount namespace"
 # The simulated platform host, with cvsysinfo installed for the collector.
 cv_sim_host "$SRC/tests/fixtures/hosts/mixed"
 cv_release "Orbelin Nimbus Server 7.0.1 (build 2291)"
@@ -14,8 +15,11 @@ cv_collector
 export PATH=$PATH:$BIN
 
 # The vendor's support service, here a local stand-in on loopback.
+echo "   Starting a local support service on loopback"
 cv_service_start --repid "$((RANDOM % 90000 + 10000))"
 cv_service_config
+echo "   Running cvreport: its collector packs the host's files, then it uploads the archive"
+echo
 
 echo "== cvreport -p -n ... -c ... -e ... -s ... -m ..."
 set +e

@@ -2,8 +2,10 @@
 # Builds the libFuzzer targets (fuzz/) with clang into build-fuzz/ and runs
 # each for a set time, starting from seeds taken from the test fixtures.
 #
-#   tools/fuzz.sh [-t SECONDS] [-j JOBS] [TARGET...]
+#   tools/fuzz.sh [-b | -n] [-t SECONDS] [-j JOBS] [TARGET...]
 #
+#   -b          build the targets into build-fuzz/ and stop
+#   -n          no build: fuzz with the targets build-fuzz/ has
 #   -t SECONDS  time per target (default: $CV_FUZZ_SECONDS, else 10)
 #   -j JOBS     targets fuzzed at once (default: the number of processors)
 #   TARGET      names as in fuzz/ (keyvalue, cvlist, ...); default all
@@ -21,11 +23,14 @@ root=$PWD
 
 seconds=${CV_FUZZ_SECONDS:-10}
 jobs=$(nproc)
-while getopts "t:j:" opt; do
+step=all
+while getopts "bnt:j:" opt; do
   case $opt in
+    b) step=build ;;
+    n) step=fuzz ;;
     t) seconds=$OPTARG ;;
     j) jobs=$OPTARG ;;
-    *) sed -n '2,18p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,20p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -38,9 +43,12 @@ for t in "${targets[@]}"; do
 done
 
 build=$root/build-fuzz
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCV_FUZZ=ON -DCV_BUILD_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target cv_fuzz_targets >/dev/null
+if [ "$step" != fuzz ]; then
+  CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCV_FUZZ=ON -DCV_BUILD_TESTS=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" --target cv_fuzz_targets >/dev/null
+fi
+[ "$step" != build ] || exit 0
 
 # --- seeds from the fixtures -----------------------------------------------
 
@@ -183,6 +191,7 @@ if [ ${#failed[@]} != 0 ]; then
     echo "--- $t ($build/logs/$t.log)" >&2
     grep -a -E 'FINDING|ERROR|SUMMARY|runtime error|Test unit written' "$build/logs/$t.log" | head -n 20 >&2 || true
   done
-  echo "fuzz: ${#failed[@]} target(s) failed: ${failed[*]}" >&2
+  echo "fuzz: ${#failed[@]} of ${#targets[@]} targets failed: ${failed[*]}" >&2
   exit 1
 fi
+echo "fuzz: ${#targets[@]} targets passed, ${seconds}s each"

@@ -19,13 +19,18 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} = 0 ] && exit 0
+if [ ${#missing[@]} = 0 ]; then
+  echo "setup: the ${#packages[@]} packages needed are installed"
+  exit 0
+fi
 
 if [ "$(id -u)" != 0 ]; then
   echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
   exit 1
 fi
-echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+echo "setup: reading the package lists (apt-get update)"
 apt-get update -qq
+echo "setup: installing ${#missing[@]} packages: ${missing[*]}"
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "setup: the packages are installed"

@@ -70,7 +70,9 @@ uploads_recorded() { [ "$(cv_requests count auth=ok)" = "$uploads" ]; }
 for case in INT:2:group TERM:15:pid; do
   IFS=: read -r sig number target <<<"$case"
   start_report
-  cv_wait_for 15 "the upload to report progress" grep -q "Upload progress" "$OUT"
+  # Past 0%: the body is on its way, so the authenticated request has begun
+  # (the first request, which Digest answers with its challenge, has none).
+  cv_wait_for 60 "the upload's body to be on its way" grep -qE "Upload progress: [1-9]" "$OUT"
   interrupt "$sig" "$target"
   expect_status $((128 + number))
   [ -n "$(cv_work_dirs)" ] || cv_fail "SIG$sig: no work directory kept; /tmp holds: $(ls -la /tmp)"
@@ -79,7 +81,7 @@ for case in INT:2:group TERM:15:pid; do
   # The worker hung up wherever it was: the upload, which would have gone
   # on to a reply, ended without one.
   uploads=$((uploads + 1))
-  cv_wait_for 15 "the end of the upload of SIG$sig" uploads_recorded
+  cv_wait_for 30 "the end of the upload of SIG$sig" uploads_recorded
   expect_eq "$(cv_requests count auth=ok outcome=client-gone)" "$uploads" "SIG$sig: uploads cut short"
   expect_eq "$(cv_requests count auth=ok outcome=replied)" 0 "SIG$sig: reports answered"
   rm -rf "$KEPT"
