@@ -5,28 +5,38 @@
 # the runs may take at most) and are stopped when the script ends, however
 # it ends.
 #
-#   tools/soak.sh [-n RUNS] [-l LOOPS] [-b BUILD_DIR] [CTEST_ARGS...]
+#   tools/soak.sh [-n RUNS] [-l LOOPS] [-s] [CTEST_ARGS...]
 #
-#   -n RUNS       runs of the suite (default 5)
-#   -l LOOPS      busy loops (default: the number of processors)
-#   -b BUILD_DIR  the build tree whose suite runs (default build; build-asan
-#                 runs the sanitized suite, which tools/sanitize.sh builds)
+#   -n RUNS   runs of the suite (default 5)
+#   -l LOOPS  busy loops (default: the number of processors)
+#   -s        the sanitized suite (build-asan/, which tools/sanitize.sh
+#             builds) instead of the first one (build/)
+#
+# Each run has as many cases at once as run-tests.sh gives it
+# (CV_TEST_JOBS).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=5
 loops=$(nproc)
 build=build
-while getopts "n:l:b:" opt; do
+while getopts "n:l:s" opt; do
   case $opt in
     n) runs=$OPTARG ;;
     l) loops=$OPTARG ;;
-    b) build=$OPTARG ;;
-    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
+    s) build=build-asan ;;
+    *) sed -n '2,16p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 [ -f "$build/CTestTestfile.cmake" ] || { echo "soak: $build is not a built test tree" >&2; exit 2; }
-[ "$build" != build-asan ] || export CV_SANITIZED_BUILD=1
+export CV_TEST_JOBS=${CV_TEST_JOBS:-$(($(nproc) * 4))}
+suite() {
+  if [ "$build" = build-asan ]; then
+    bash tools/sanitize.sh --no-build "$@"
+  else
+    (cd build && ctest --output-on-failure -j "$CV_TEST_JOBS" "$@")
+  fi
+}
 
 # Each loop is a process group of its own, ended with the script; the
 # timeout ends it even if this script is killed without a chance to.
@@ -43,7 +53,7 @@ done
 
 for ((run = 1; run <= runs; run++)); do
   start=$SECONDS
-  if (cd "$build" && ctest --output-on-failure -j "$(nproc)" "$@" >"../soak-run-$run.log" 2>&1); then
+  if suite "$@" >"soak-run-$run.log" 2>&1; then
     echo "soak: run $run of $runs passed in $((SECONDS - start)) s ($(grep -E 'tests passed' "soak-run-$run.log"))"
   else
     echo "soak: run $run of $runs failed after $((SECONDS - start)) s; see soak-run-$run.log:" >&2
