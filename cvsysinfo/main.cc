@@ -20,11 +20,13 @@ constexpr int kMaxJobs = 256;
 
 // Set by the build: the kit's version, and whether the platform libraries
 // linked are the simulation (platform/sim) or the platform's own.
-const char kBuild[] = "cvsysinfo (cvreport-kit) " CV_KIT_VERSION ", built with "
+// The same two lines as cvreport --version.
+const char kBuild[] = "cvsysinfo " CV_KIT_VERSION " (Corvanta problem report kit)\n"
+                      "Platform libraries: "
 #if CV_PLATFORM_SIMULATED
-                      "the simulated Corvanta platform libraries";
+                      "the simulation (not for production hosts)";
 #else
-                      "the Corvanta platform libraries";
+                      "the platform's own";
 #endif
 
 void usage() { fprintf(stderr, "usage: cvsysinfo [-j N] OUTPUT   (N from 1 to %d)\n", kMaxJobs); }

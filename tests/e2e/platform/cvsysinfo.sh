@@ -26,7 +26,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$CV_SANDBOX/build/CMakeC
 for option in --version --help; do
   run_cvsysinfo "$option"
   expect_status 0
-  expect_contains "$OUT" "cvsysinfo (cvreport-kit) $version, built with the simulated Corvanta platform libraries"
+  expect_contains "$OUT" "cvsysinfo $version (Corvanta problem report kit)
+Platform libraries: the simulation (not for production hosts)"
 done
 
 xpath() { xmllint --xpath "$1" "$XML" 2>/dev/null || true; }
