@@ -29,8 +29,13 @@ void setProxy(CURL* curl, const ReportConfig& config, std::string& proxyUrl,
   std::string configured =
       joinCredentials(configValue(config, "HTTP_PROXY_USER"), configValue(config, "HTTP_PROXY_PASSWORD"));
   if (!configured.empty()) credentials = configured;
-  if (proxyUrl.empty()) return;
+  // Only the proxy the two files name, never one from the environment
+  // (http_proxy, no_proxy): root's environment under sudo may be a user's,
+  // and it would pass the report by the checks the configured proxy gets.
+  // An empty proxy means none at all, and an empty list no exception.
   curl_easy_setopt(curl, CURLOPT_PROXY, proxyUrl.c_str());
+  curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
+  if (proxyUrl.empty()) return;
   if (!credentials.empty()) {
     curl_easy_setopt(curl, CURLOPT_PROXYUSERPWD, credentials.c_str());
     curl_easy_setopt(curl, CURLOPT_PROXYAUTH, CURLAUTH_ANY);

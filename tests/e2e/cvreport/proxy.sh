@@ -62,11 +62,17 @@ expect_status 7
 expect_contains "$ERR" "Couldn't connect to server"
 expect_contains "$ERR" "Please send the"
 
-# No proxy anywhere: straight to the service.
+# The environment names no proxy and no exception: a configured proxy is
+# used whatever no_proxy says, and none is used where none is configured,
+# whatever http_proxy says (the proxy from the environment gets no post).
+before=$(proxied_posts)
+cv_service_config "HTTP_PROXY=http://$proxy" HTTP_PROXY_USER=pxuser HTTP_PROXY_PASSWORD=pxpass
+no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 run_cvreport -q "${CV_CONTACT[@]}"
+expect_through_proxy "$before"
 rm /etc/sysconfig/cv
 before=$(proxied_posts)
 cv_service_config HTTP_PROXY_USER=pxuser HTTP_PROXY_PASSWORD=pxpass
-run_cvreport -q "${CV_CONTACT[@]}"
+http_proxy=http://$proxy HTTP_PROXY=http://$proxy run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 0
 expect_eq "$(proxied_posts)" "$before" "proxied posts without a proxy"
 expect_eq "$(cv_requests header via)" "-" "via header without a proxy"
