@@ -6,8 +6,9 @@
 # selected host files a report with the vaulted password, which is never
 # logged; -j reaches cvsysinfo only where cvfleet_jobs is set. A fourth
 # host's inventory has a DOCTYPE whose entities name a secret and a FIFO of
-# the controller: it fails, unread. A setting with a line end is refused; a
-# missing program is a reason like any other.
+# the controller: it fails, unread. The settings replace the sample's lines
+# and their own when they change; a setting with a line end or a double
+# quote is refused; a missing program is a reason like any other.
 source "$(dirname "$0")/../../common.sh"
 
 command -v ansible-playbook >/dev/null || cv_skip "ansible-core is not installed"
@@ -126,6 +127,8 @@ expect_lacks "$WORK/secret.yml" "$CV_SERVICE_PASSWORD"
 mkdir -p "$inventories"
 # A leftover of an earlier run is not taken for this one's.
 echo "stale" >"$inventories/node-c.xml"
+# The settings go into the installed sample.
+cp "$SRC/etc/cvreport.conf" /etc/cvreport.conf
 
 # --- the run ---------------------------------------------------------------------
 # play OUT ARGS...: ansible-playbook ARGS..., its output in OUT, ended if it
@@ -190,14 +193,16 @@ expect_eq "$(cv_requests count auth=bad)" 0 "refused requests"
 expect_contains "$CV_OBSERVE/description" "Containers stop; \"quoted\" \$(touch /tmp/owned)"
 expect_contains /etc/cvreport.conf "SUBMIT_PASSWORD=\"$CV_SERVICE_PASSWORD\""
 expect_contains /etc/cvreport.conf "SUBMIT_URI=\"$CV_SERVICE_URL\""
+expect_eq "$(grep -c '^SUBMIT_URI=' /etc/cvreport.conf)" 1 "SUBMIT_URI lines"
 expect_eq "$(stat -c %a /etc/cvreport.conf)" 600 "mode of /etc/cvreport.conf"
 expect_contains "$OUT" "\"report from node-a: problem ID 4242\""
 ! grep -rqF -- "$CV_SERVICE_PASSWORD" "$OUT" "$ERR" "$inventories" || cv_fail "the password was logged"
 
-# A line end in a service setting would start a setting of its own: the
-# host fails before anything is written, and the value is not shown.
+# A line end in a service setting would start a setting of its own, and a
+# double quote would end the value early: the host fails before anything is
+# written, and the value is not shown.
 cp /etc/cvreport.conf "$WORK/conf-before"
-for bad in '\n'; do
+for bad in '\n' '\"'; do
   play "$WORK/second.out" -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
     -e "{\"cvfleet_submit_password\": \"x${bad}COLLECTOR_SCRIPT=/tmp/owned\"}" --limit node-a \
     "$SRC/contrib/ansible/site.yml"
@@ -208,6 +213,13 @@ for bad in '\n'; do
   expect_lacks "$WORK/second.out" "COLLECTOR_SCRIPT=/tmp/owned"
 done
 expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the refused ones"
+
+# A new password takes the old one's line.
+play "$WORK/new.out" -i "$WORK/hosts.yml" --limit node-a -e cvfleet_submit_password=second-word \
+  -e cvfleet_cvreport=/bin/true "$SRC/contrib/ansible/site.yml"
+expect_status 0
+expect_eq "$(grep -c 'SUBMIT_PASSWORD=' /etc/cvreport.conf)" 1 "SUBMIT_PASSWORD lines"
+expect_contains /etc/cvreport.conf 'SUBMIT_PASSWORD="second-word"'
 
 # A host without the program, into a folder that does not exist yet.
 play "$WORK/third.out" -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \
