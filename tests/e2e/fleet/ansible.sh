@@ -4,8 +4,11 @@
 # hosts' inventories land on the controller, valid, with their pages; the bad
 # host fails with its reason and stops nobody; the summary names both; one
 # selected host files a report with the vaulted password, which is never
-# logged; -j reaches cvsysinfo only where cvfleet_jobs is set. A setting
-# with a line end is refused; a missing program is a reason like any other.
+# logged; -j reaches cvsysinfo only where cvfleet_jobs is set. A fourth
+# host's inventory has a DOCTYPE whose entities name a secret and a FIFO of
+# the controller: it fails, unread. The settings replace the sample's lines
+# and their own when they change; a setting with a line end or a double
+# quote is refused; a missing program is a reason like any other.
 source "$(dirname "$0")/../../common.sh"
 
 command -v ansible-playbook >/dev/null || cv_skip "ansible-core is not installed"
@@ -69,6 +72,18 @@ SH
 } >"$fleet/env"
 declare -A desc=([node-a]=$SRC/tests/fixtures/hosts/mixed [node-b]=$SRC/tests/fixtures/hosts/hostile
   [node-c]=$SRC/tests/fixtures/hosts/no-such-host)
+# node-d's inventory would copy the controller's secret into its pages, or
+# hang the controller on a FIFO, if anything parsed it.
+marker=cv-secret-$$-$RANDOM
+echo "$marker" >"$WORK/secret"
+mkfifo "$WORK/fifo"
+mkdir -p "$fleet/hosts/node-d"
+cat >"$fleet/hosts/node-d/cvsysinfo" <<SH
+#!/bin/sh
+sed -e '1a <!DOCTYPE CVLIN [<!ENTITY s SYSTEM "file://$WORK/secret"><!ENTITY f SYSTEM "file://$WORK/fifo">]>' \\
+  -e 's,/var/lib/cv/lock,\\&s;\\&f;,' "$SRC/tests/fixtures/golden/inventory/empty.xml" >"\$1"
+SH
+chmod +x "$fleet/hosts/node-d/cvsysinfo"
 for name in node-a node-b node-c; do
   mkdir -p "$fleet/hosts/$name"
   printf '#!/bin/sh\nexec unshare --mount --propagation private -- bash %q %q %q %q "$@"\n' \
@@ -88,6 +103,8 @@ cv_hosts:
       cvfleet_jobs: 2
     node-c:
       cvfleet_cvsysinfo: "$fleet/hosts/node-c/cvsysinfo"
+    node-d:
+      cvfleet_cvsysinfo: "$fleet/hosts/node-d/cvsysinfo"
   vars:
     ansible_connection: local
     ansible_python_interpreter: $PY
@@ -110,10 +127,20 @@ expect_lacks "$WORK/secret.yml" "$CV_SERVICE_PASSWORD"
 mkdir -p "$inventories"
 # A leftover of an earlier run is not taken for this one's.
 echo "stale" >"$inventories/node-c.xml"
+# The settings go into the installed sample.
+cp "$SRC/etc/cvreport.conf" /etc/cvreport.conf
 
 # --- the run ---------------------------------------------------------------------
-cv_status ansible-playbook -vv -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
-  "$SRC/contrib/ansible/site.yml" >"$OUT" 2>"$ERR"
+# play OUT ARGS...: ansible-playbook ARGS..., its output in OUT, ended if it
+# hangs.
+play() {
+  local out=$1
+  shift
+  cv_status timeout -k 10 240 ansible-playbook "$@" >"$out" 2>&1
+  [ "$STATUS" != 124 ] || cv_fail "the play did not end within 240 s: $(tail -n 3 "$out")"
+}
+play "$OUT" -vv -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
+  "$SRC/contrib/ansible/site.yml"
 echo "the play took $(($(date +%s) - started)) s"
 # Failed hosts make the play fail, after everything else has been done.
 expect_status 2
@@ -121,9 +148,10 @@ grep -Eq '^node-a +: ok=[0-9]+ +changed=[0-9]+ +unreachable=0 +failed=0' "$OUT" 
 grep -Eq '^node-b +: ok=[0-9]+ +changed=[0-9]+ +unreachable=0 +failed=0' "$OUT" || cv_fail "node-b did not succeed"
 grep -Eq '^node-c +: .* failed=1 ' "$OUT" || cv_fail "node-c did not fail"
 expect_contains "$OUT" '"done (2): node-a node-b"'
-expect_contains "$OUT" '"failed (1)"'
+expect_contains "$OUT" '"failed (2)"'
 grep -q '"  node-c: Run cvsysinfo: sim-cvsysinfo: no host description at .*no-such-host"' "$OUT" ||
   cv_fail "the summary lacks node-c's reason"
+expect_contains "$OUT" '"  node-d: Check the inventory for a DOCTYPE: cvfleet-page: node-d.xml has a DOCTYPE'
 
 # In parallel, with -j only where it was asked for.
 for name in node-a node-b node-c; do
@@ -151,7 +179,10 @@ for name in node-a node-b; do
     cv_fail "the page of $name"
 done
 "${check[@]}" "$inventories/fleet.html" --row "node-a=ok" --row "node-a=7" --row "node-b=ok" \
-  --row "node-c=failed: Run cvsysinfo" >&2 || cv_fail "the fleet page"
+  --row "node-c=failed: Run cvsysinfo" --row "node-d=failed: Check the inventory for a DOCTYPE" >&2 ||
+  cv_fail "the fleet page"
+[ ! -e "$inventories/node-d.html" ] || cv_fail "a page of node-d's refused inventory"
+! grep -rqF -- "$marker" "$OUT" "$inventories" || cv_fail "node-d's entity was read"
 compgen -G "/tmp/owned*" >/dev/null && cv_fail "a value was run by a shell"
 
 # One report, from node-a alone, with the vaulted password and the contact
@@ -162,25 +193,37 @@ expect_eq "$(cv_requests count auth=bad)" 0 "refused requests"
 expect_contains "$CV_OBSERVE/description" "Containers stop; \"quoted\" \$(touch /tmp/owned)"
 expect_contains /etc/cvreport.conf "SUBMIT_PASSWORD=\"$CV_SERVICE_PASSWORD\""
 expect_contains /etc/cvreport.conf "SUBMIT_URI=\"$CV_SERVICE_URL\""
+expect_eq "$(grep -c '^SUBMIT_URI=' /etc/cvreport.conf)" 1 "SUBMIT_URI lines"
 expect_eq "$(stat -c %a /etc/cvreport.conf)" 600 "mode of /etc/cvreport.conf"
 expect_contains "$OUT" "\"report from node-a: problem ID 4242\""
 ! grep -rqF -- "$CV_SERVICE_PASSWORD" "$OUT" "$ERR" "$inventories" || cv_fail "the password was logged"
 
-# A line end in a service setting would start a setting of its own: the
-# host fails before anything is written, and the value is not shown.
+# A line end in a service setting would start a setting of its own, and a
+# double quote would end the value early: the host fails before anything is
+# written, and the value is not shown.
 cp /etc/cvreport.conf "$WORK/conf-before"
-cv_status ansible-playbook -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
-  -e '{"cvfleet_submit_password": "x\nCOLLECTOR_SCRIPT=/tmp/owned"}' --limit node-a \
-  "$SRC/contrib/ansible/site.yml" >"$WORK/second.out" 2>&1
-expect_status 2
-grep -q '"  node-a: Check the service settings: ' "$WORK/second.out" || cv_fail "no reason for node-a: $(cat "$WORK/second.out")"
-cmp -s /etc/cvreport.conf "$WORK/conf-before" || cv_fail "/etc/cvreport.conf was changed"
-expect_lacks "$WORK/second.out" "COLLECTOR_SCRIPT=/tmp/owned"
-expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the refused one"
+for bad in '\n' '\"'; do
+  play "$WORK/second.out" -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
+    -e "{\"cvfleet_submit_password\": \"x${bad}COLLECTOR_SCRIPT=/tmp/owned\"}" --limit node-a \
+    "$SRC/contrib/ansible/site.yml"
+  expect_status 2
+  grep -q '"  node-a: Check the service settings: ' "$WORK/second.out" ||
+    cv_fail "no reason for node-a ($bad): $(cat "$WORK/second.out")"
+  cmp -s /etc/cvreport.conf "$WORK/conf-before" || cv_fail "/etc/cvreport.conf was changed ($bad)"
+  expect_lacks "$WORK/second.out" "COLLECTOR_SCRIPT=/tmp/owned"
+done
+expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the refused ones"
+
+# A new password takes the old one's line.
+play "$WORK/new.out" -i "$WORK/hosts.yml" --limit node-a -e cvfleet_submit_password=second-word \
+  -e cvfleet_cvreport=/bin/true "$SRC/contrib/ansible/site.yml"
+expect_status 0
+expect_eq "$(grep -c 'SUBMIT_PASSWORD=' /etc/cvreport.conf)" 1 "SUBMIT_PASSWORD lines"
+expect_contains /etc/cvreport.conf 'SUBMIT_PASSWORD="second-word"'
 
 # A host without the program, into a folder that does not exist yet.
-cv_status ansible-playbook -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \
-  -e "cvfleet_cvsysinfo=$WORK/no-such-program" "$SRC/contrib/ansible/site.yml" >"$WORK/third.out" 2>&1
+play "$WORK/third.out" -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \
+  -e "cvfleet_cvsysinfo=$WORK/no-such-program" "$SRC/contrib/ansible/site.yml"
 expect_status 2
 grep -q '^Run cvsysinfo: .*No such file or directory' "$WORK/fresh/node-c.failed" ||
   cv_fail "node-c.failed: $(cat "$WORK/fresh/node-c.failed" 2>&1)"

@@ -3,7 +3,8 @@
 # a page that an HTML parser accepts and that says what the inventory says;
 # a document whose every value is markup renders inert, its markup shown as
 # text. cvfleet-page makes a page per host and a fleet page with one row per
-# host, failed and unreadable ones included.
+# host, failed and unreadable ones included; a document with a DOCTYPE, or
+# of a failed host, is not read, whatever files it names.
 source "$(dirname "$0")/../../common.sh"
 source "$SRC/tests/sim_host.sh"
 
@@ -73,23 +74,40 @@ compgen -G "/tmp/owned*" >/dev/null && cv_fail "something from the hostile host 
 [ -s "$fleet/mixed.xml" ] && [ -s "$fleet/hostile.xml" ] || cv_fail "no document of the mixed or hostile host"
 # A host whose file name is markup, and one whose document is broken.
 cp "$SRC/tests/fixtures/golden/inventory/empty.xml" "$fleet/a&b <i>.xml"
-printf '<CVLIN><CVLIST>' >"$fleet/broken.xml"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<CVLIN><CVLIST>' >"$fleet/broken.xml"
+# Hostile hosts: an entity naming a secret of the controller, in UTF-8 and in
+# UTF-16, or a FIFO that no one writes; and a host that failed its schema
+# check, whose document holds the secret as text.
+marker=cv-secret-$$-$RANDOM
+echo "$marker" >"$WORK/secret"
+mkfifo "$WORK/fifo"
+hostile() { sed -e "1a <!DOCTYPE CVLIN [<!ENTITY e SYSTEM \"file://$1\">]>" -e 's,/var/lib/cv/lock,\&e;,' \
+  "$SRC/tests/fixtures/golden/inventory/empty.xml"; }
+hostile "$WORK/secret" >"$fleet/leak.xml"
+hostile "$WORK/secret" | sed '1s/UTF-8/UTF-16/' | iconv -f UTF-8 -t UTF-16 >"$fleet/leak16.xml"
+hostile "$WORK/fifo" >"$fleet/fifo.xml"
+sed "s,/var/lib/cv/lock,$marker," "$SRC/tests/fixtures/golden/inventory/empty.xml" >"$fleet/unchecked.xml"
+echo "Validate the inventory against the schema: unchecked.xml fails to validate" >"$fleet/unchecked.failed"
 status=0
-"$SRC/stylesheets/cvfleet-page" "$fleet" 2>"$WORK/fleet.err" || status=$?
+timeout -k 5 120 "$SRC/stylesheets/cvfleet-page" "$fleet" 2>"$WORK/fleet.err" || status=$?
+[ "$status" != 124 ] || cv_fail "cvfleet-page did not finish within 120 s: a FIFO named by an entity was read"
 expect_eq "$status" 1 "cvfleet-page's status with an unrenderable inventory"
 expect_contains "$WORK/fleet.err" "broken.xml could not be rendered"
+! grep -rqF -- "$marker" "$fleet"/*.html "$fleet/fleet.xml" || cv_fail "the secret named by an entity is on a page"
 rows=(--row "mixed=ok" --row "mixed=7" --row "broken=could not be read" --row "a&b <i>=ok"
-  --row "listing-error=The containers section is empty")
+  --row "listing-error=The containers section is empty" --row "leak=failed: leak.xml has a DOCTYPE"
+  --row "leak16=failed: leak16.xml does not open with" --row "fifo=failed: fifo.xml has a DOCTYPE")
 for failed in "$fleet"/*.failed; do
   [ -e "$failed" ] || continue
   rows+=(--row "$(basename "$failed" .failed)=failed: $(cat "$failed")")
 done
 check "$fleet/fleet.html" "${rows[@]}" --text "hosts"
 hosts=$(ls "$SRC"/tests/fixtures/hosts | wc -l)
-expect_eq "$(grep -o '<tr><td>' "$fleet/fleet.html" | wc -l)" $((hosts + 2)) "fleet rows"
+expect_eq "$(grep -o '<tr><td>' "$fleet/fleet.html" | wc -l)" $((hosts + 6)) "fleet rows"
 for doc in "$fleet"/*.xml; do
   name=$(basename "$doc" .xml)
-  case $name in fleet | broken) continue ;; esac
+  case $name in fleet | broken | leak | leak16 | fifo) continue ;; esac
+  [ ! -e "$fleet/$name.failed" ] || { [ ! -e "$fleet/$name.html" ] || cv_fail "a page of failed $name"; continue; }
   [ -s "$fleet/$name.html" ] || cv_fail "cvfleet-page made no page of $name"
   check "$fleet/$name.html" --inventory "$doc"
 done
