@@ -84,8 +84,7 @@ done
 if [ -n "${limit:-}" ]; then
   expect_status 0
   expect_contains "$ERR" "'cvctl exec 101 netstat -anlp' did not end within $limit seconds and was stopped"
-  expect_eq "$(xpath "string($ct/Ports)")" "partial <line>
-" "Ports of the hung netstat"
+  expect_eq "$(xpath "string($ct/Ports)")" "partial <line>" "Ports of the hung netstat"
 fi
 
 cv_pass
