@@ -25,10 +25,12 @@ esac
 # A stalled upload gives up after 3 seconds here rather than 120, and a
 # trickling reply after 6 rather than 300, so that the stalled-service and
 # slow-reply cases (tests/e2e/hardening/upload_stall.sh,
-# tests/e2e/cvreport/server_text.sh) can run.
+# tests/e2e/cvreport/server_text.sh) can run; a command of cvsysinfo is
+# stopped after 3 seconds rather than 120 (tests/e2e/hardening/tool_output.sh).
 if [ "$step" != --no-build ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCV_SANITIZE=ON \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCVREPORT_STALL_TIMEOUT=3 -DCVREPORT_REPLY_TIMEOUT=6 >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCVREPORT_STALL_TIMEOUT=3 -DCVREPORT_REPLY_TIMEOUT=6 \
+    -DCVSYSINFO_COMMAND_TIMEOUT=3 >/dev/null
   cmake --build "$build"
 fi
 [ "$step" != --build-only ] || exit 0

@@ -11,6 +11,7 @@
 
 #include "core/diagnostics.h"
 #include "core/owners.h"
+#include "core/spawn.h"
 #include "core/xml_writer.h"
 
 namespace cvsysinfo {
@@ -30,6 +31,14 @@ void report_run_failure(const char* command) {
 // tool that ignores the closed pipe cannot keep the run waiting.
 void report_output_cap(const char* command) {
   diagnostic("Output of '%s' is longer than %zu bytes, not read to its end\n", command, kMaxCommandOutput);
+}
+
+// A command that ran out of time was stopped; what it printed before stays.
+bool reported_time_limit(const CommandOwner& out, const char* command) {
+  if (!out.timed_out()) return false;
+  diagnostic("'%s' did not end within %lld seconds and was stopped; its output is kept as far as it got\n",
+             command, static_cast<long long>(kCommandTimeout.count()));
+  return true;
 }
 
 }  // namespace
@@ -63,7 +72,7 @@ int run_command_parser(const char* command, LineParser* parser) {
   size_t held = 0;
   size_t total = 0;
   size_t got;
-  while ((got = fread(buffer + held, 1, kLineBuffer - held, out.get())) > 0) {
+  while ((got = out.read(buffer + held, kLineBuffer - held)) > 0) {
     total += got;
     if (total > kMaxCommandOutput) {
       report_output_cap(command);
@@ -80,7 +89,8 @@ int run_command_parser(const char* command, LineParser* parser) {
     buffer[held] = '\0';
     if (parser->on_line) parser->on_line(parser, buffer);
   }
-  return out.finish();
+  int status = out.finish();
+  return reported_time_limit(out, command) ? 1 : status;
 }
 
 bool read_command_output(const char* command, std::string& output) {
@@ -94,7 +104,7 @@ bool read_command_output(const char* command, std::string& output) {
     output.reserve(kLineBuffer);
     char piece[kLineBuffer];
     size_t got;
-    while ((got = fread(piece, 1, sizeof piece, out.get())) > 0) {
+    while ((got = out.read(piece, sizeof piece)) > 0) {
       if (output.size() + got > kMaxCommandOutput) {
         report_output_cap(command);
         output.clear();
@@ -110,6 +120,7 @@ bool read_command_output(const char* command, std::string& output) {
     return false;
   }
   out.finish();
+  reported_time_limit(out, command);
   return true;
 }
 

@@ -26,9 +26,9 @@ inline constexpr size_t kMaxCommandOutput = 64u << 20;
 
 // The command's wait status, or 1 when it could not be run, printed a line
 // the 4096-byte buffer cannot hold or more than kMaxCommandOutput bytes in
-// all; those failures are printed here, the lines before them delivered,
-// and a command given up on is killed and reaped. A last line without a
-// line end is delivered too.
+// all, or did not end within kCommandTimeout (spawn.h); those failures are
+// printed here, the lines before them delivered, and a command given up on
+// is killed and reaped. A last line without a line end is delivered too.
 int run_command_parser(const char* command, LineParser* parser);
 // Hands every line ended by CR or LF in buffer[0..held) to the parser and
 // moves the unfinished rest to the front; returns how many bytes that is.
@@ -36,7 +36,8 @@ size_t split_lines(char* buffer, size_t held, LineParser* parser);
 
 // The command's whole standard output; false (output empty, the reason
 // printed here, the command killed and reaped) when it could not be run or
-// printed more than kMaxCommandOutput bytes.
+// printed more than kMaxCommandOutput bytes. A command that did not end
+// within kCommandTimeout is stopped, said so, and gives what it printed.
 bool read_command_output(const char* command, std::string& output);
 
 // The command's output as the text of one element; nothing is written

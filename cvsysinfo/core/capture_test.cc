@@ -16,6 +16,7 @@
 
 #include "core/command.h"
 #include "core/embed_xml.h"
+#include "core/spawn.h"
 #include "scratch_dir.h"
 #include "core/test_writer.h"
 
@@ -144,6 +145,28 @@ TEST(RunCommandParser, EndlessOutputIsCappedAndTheCommandKilled) {
   EXPECT_FALSE(still_there(pid_file, 2));
   EXPECT_EQ(err, "Output of '" + command + "' is longer than " + std::to_string(kMaxCommandOutput) +
                      " bytes, not read to its end\n");
+}
+
+// What a command leaves running when it ends goes with it: it would hold
+// the caller's standard error open for as long as it liked. One that holds
+// the pipe too is stopped at the time limit, and what was printed stays
+// (tried only in builds with a short limit: tools/sanitize.sh).
+TEST(ReadCommandOutput, HelpersLeftRunningAreStopped) {
+  cvtest::ScratchDir scratch;
+  std::string pid_file = scratch.file("pid");
+  std::vector<std::string> helpers = {">/dev/null"};
+  if (kCommandTimeout.count() <= 10) helpers.push_back("");
+  for (const std::string& helper_output : helpers) {
+    std::string command = "(exec sleep " + std::to_string(kCommandTimeout.count() * 3) + ") " + helper_output +
+                          " & echo $! >" + pid_file + "; echo done";
+    std::string out;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(read_command_output(command.c_str(), out));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out, "done\n");
+    EXPECT_FALSE(still_there(pid_file, 1)) << command;
+    EXPECT_EQ(err.find("did not end within") != std::string::npos, helper_output.empty()) << err;
+  }
 }
 
 TEST(ReadCommandOutput, WholeOutputAnySize) {

@@ -23,7 +23,10 @@ char temporary_path[PATH_MAX];
 std::atomic<bool> temporary_named{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "read by a signal handler");
 
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a reader of the document or of standard error that goes
+// away must not leave the commands running.
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+static_assert(sizeof kEndingSignals / sizeof kEndingSignals[0] == OutputFile::kEndingSignalCount, "one saved action each");
 
 // Both async-signal-safe: unlink and kill only.
 void remove_temporary() {
@@ -79,23 +82,39 @@ bool is_given_file(const char* output_path, const struct stat& target) {
   return false;
 }
 
+// Where the document goes: written into what the path names, written
+// beside it and then put in its place, or nowhere.
+enum class Placement { kInPlace, kReplace, kRefused };
+
+// A pipe or device is read by whoever owns it: written into only when that
+// is root or the caller, or the caller opened it for the document (a FIFO
+// another user made in /tmp would hand them the host's inventory).
+Placement in_place_if_ours(const char* output_path, const struct stat& target) {
+  bool ours = target.st_uid == 0 || target.st_uid == geteuid() || is_given_file(output_path, target);
+  return ours ? Placement::kInPlace : Placement::kRefused;
+}
+
 // Pipes and devices (the collector's /dev/fd/3, /dev/stdout, /dev/null) are
 // written into. A link is followed only when the administrator made it,
 // not someone who can write the directory, and to a regular file only when
 // that is a file the caller opened for the document (cvsysinfo /dev/stdout
 // >file).
-bool writes_in_place(const char* output_path, InPlace& place) {
+Placement placement(const char* output_path, InPlace& place) {
   struct stat link;
-  if (lstat(output_path, &link) != 0) return false;
+  if (lstat(output_path, &link) != 0) return Placement::kReplace;
   if (!S_ISLNK(link.st_mode)) {
     place.target = link;
-    return !S_ISREG(link.st_mode);
+    if (S_ISREG(link.st_mode)) return Placement::kReplace;
+    return S_ISDIR(link.st_mode) ? Placement::kInPlace : in_place_if_ours(output_path, link);
   }
   place.through_link = true;
-  if (link.st_uid != 0 && link.st_uid != geteuid()) return false;
-  if (stat(output_path, &place.target) != 0) return false;
-  if (S_ISFIFO(place.target.st_mode) || S_ISCHR(place.target.st_mode)) return true;
-  return S_ISREG(place.target.st_mode) && is_given_file(output_path, place.target);
+  if (link.st_uid != 0 && link.st_uid != geteuid()) return Placement::kReplace;
+  if (stat(output_path, &place.target) != 0) return Placement::kReplace;
+  if (S_ISFIFO(place.target.st_mode) || S_ISCHR(place.target.st_mode)) {
+    return in_place_if_ours(output_path, place.target);
+  }
+  bool given = S_ISREG(place.target.st_mode) && is_given_file(output_path, place.target);
+  return given ? Placement::kInPlace : Placement::kReplace;
 }
 
 int open_in_place(const char* output_path, const InPlace& place) {
@@ -144,7 +163,7 @@ OutputFile::~OutputFile() {
   fd_.reset();
   remove_temporary();
   if (!signals_taken_) return;
-  for (size_t i = 0; i < sizeof kEndingSignals / sizeof kEndingSignals[0]; ++i) {
+  for (size_t i = 0; i < kEndingSignalCount; ++i) {
     sigaction(kEndingSignals[i], &previous_[i], nullptr);
   }
 }
@@ -155,7 +174,7 @@ bool OutputFile::open(const char* output_path) {
   memset(&action, 0, sizeof action);
   action.sa_handler = end_on_signal;
   sigemptyset(&action.sa_mask);
-  for (size_t i = 0; i < sizeof kEndingSignals / sizeof kEndingSignals[0]; ++i) {
+  for (size_t i = 0; i < kEndingSignalCount; ++i) {
     sigaction(kEndingSignals[i], nullptr, &previous_[i]);
     // A signal the caller ignores (nohup) stays ignored.
     if (previous_[i].sa_handler != SIG_IGN) sigaction(kEndingSignals[i], &action, nullptr);
@@ -168,11 +187,20 @@ bool OutputFile::open(const char* output_path) {
     return static_cast<bool>(fd_);
   }
   InPlace place;
-  if (writes_in_place(output_path, place)) {
-    fd_ = FdOwner(open_in_place(output_path, place));
-  } else {
-    replace_ = true;
-    fd_ = FdOwner(open_temporary(output_path));
+  switch (placement(output_path, place)) {
+    case Placement::kInPlace:
+      fd_ = FdOwner(open_in_place(output_path, place));
+      break;
+    case Placement::kReplace:
+      replace_ = true;
+      fd_ = FdOwner(open_temporary(output_path));
+      break;
+    case Placement::kRefused:
+      // Replacing it would not keep the document from its reader either.
+      fprintf(stderr, "cvsysinfo: %s is a pipe or device of another user; the inventory is not written there\n",
+              output_path);
+      errno = EPERM;
+      return false;
   }
   return static_cast<bool>(fd_);
 }

@@ -3,9 +3,10 @@
 // file written beside it (".cvsysinfo.XXXXXX"), so the path never holds a
 // cut document and a link there is replaced, not followed. The new file
 // never outlives a run that did not finish: the owner removes it, and so
-// does a writer failure (check_xml_rc) or SIGINT, SIGTERM or SIGHUP, which
-// also stop the commands still running and then end the process as the
-// signal would have.
+// does a writer failure (check_xml_rc) or SIGINT, SIGTERM, SIGHUP or
+// SIGPIPE, which also stop the commands still running and then end the
+// process as the signal would have. A pipe or device owned by another
+// user, not given by the caller's own descriptors, is refused.
 #pragma once
 
 #include <libxml/xmlIO.h>
@@ -19,6 +20,9 @@ namespace cvsysinfo {
 
 class OutputFile {
  public:
+  // The signals taken over.
+  static constexpr size_t kEndingSignalCount = 4;
+
   OutputFile() = default;
   // Removes a new file not put in place and gives the signals back their
   // earlier handling.
@@ -27,8 +31,9 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // Opens output_path ("-" is standard output) and takes over SIGINT,
-  // SIGTERM and SIGHUP (those not ignored) until the owner goes; false,
-  // errno set, when the file cannot be made. One OutputFile at a time.
+  // SIGTERM, SIGHUP and SIGPIPE (those not ignored) until the owner goes;
+  // false, errno set, when the file cannot be made or is refused (EPERM,
+  // said so here). One OutputFile at a time.
   bool open(const char* output_path);
   // An output into the file for the writer, which owns and closes it; null
   // when libxml2 cannot make one.
@@ -50,7 +55,7 @@ class OutputFile {
   bool replace_ = false;
   bool failed_ = false;
   bool signals_taken_ = false;
-  struct sigaction previous_[3];
+  struct sigaction previous_[kEndingSignalCount];
 };
 
 }  // namespace cvsysinfo

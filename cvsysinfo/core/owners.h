@@ -10,6 +10,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 
 namespace cvsysinfo {
@@ -51,12 +52,15 @@ struct FileCloser {
 };
 using FileOwner = std::unique_ptr<FILE, FileCloser>;
 
-// A shell command whose standard output is read through get(). It runs in
+// A shell command whose standard output is read through read(). It runs in
 // a process group of its own with standard input from /dev/null, so that a
 // reader that stops before the end can end it and all it started: closing
 // the pipe alone leaves a tool that ignores SIGPIPE writing for ever, and
-// reaping it waits as long. finish() reaps the command and gives its wait
-// status; a command dropped unfinished is stopped, then reaped.
+// reaping it waits as long. It has kCommandTimeout (spawn.h) from its start
+// to end; then it is stopped, and what it printed before stays read.
+// finish() reaps the command and gives its wait status; a command dropped
+// unfinished is stopped, then reaped. Whatever the command left running
+// in its group is killed when it ends.
 class CommandOwner {
  public:
   // !*this, errno set, when the command could not be started.
@@ -64,17 +68,22 @@ class CommandOwner {
   ~CommandOwner() { stop(); }
   CommandOwner(const CommandOwner&) = delete;
   CommandOwner& operator=(const CommandOwner&) = delete;
-  FILE* get() const { return out_; }
   explicit operator bool() const { return out_ != nullptr; }
+  // Up to size bytes of the output; 0 at its end or once the time is up.
+  size_t read(char* buffer, size_t size);
   // The command's wait status after its output ended, or -1 when it could
-  // not be reaped.
+  // not be reaped or ran out of time.
   int finish();
   // Kills the command's process group and reaps it.
   void stop();
+  // Whether the command ran out of time (and was stopped, once finished).
+  bool timed_out() const { return timed_out_; }
 
  private:
   FILE* out_ = nullptr;
   pid_t pid_ = -1;
+  std::chrono::steady_clock::time_point deadline_;
+  bool timed_out_ = false;
 };
 
 struct DirCloser {

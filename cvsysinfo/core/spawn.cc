@@ -5,13 +5,19 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <spawn.h>
 #include <stdio.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -30,6 +36,36 @@ namespace {
 constexpr size_t kTrackedGroups = 1024;
 std::atomic<pid_t> running_groups[kTrackedGroups];
 static_assert(std::atomic<pid_t>::is_always_lock_free, "read by a signal handler");
+
+// Commands between their start and their slot, which a run that ends now
+// waits for; once it ends none starts.
+std::atomic<int> starting{0};
+std::atomic<bool> stopping{false};
+static_assert(std::atomic<int>::is_always_lock_free, "read by a signal handler");
+static_assert(std::atomic<bool>::is_always_lock_free, "read by a signal handler");
+
+// While a command is started and given its slot, no handler runs on this
+// thread: one that ended the run from here would wait for this very start.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous_);
+    starting.fetch_add(1);
+  }
+  ~SignalsHeld() {
+    starting.fetch_sub(1);
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+  // The mask the command starts with: the thread's own.
+  const sigset_t& previous() const { return previous_; }
+
+ private:
+  sigset_t previous_;
+};
 
 void track_group(pid_t pid) {
   for (std::atomic<pid_t>& slot : running_groups) {
@@ -56,10 +92,12 @@ int reap(pid_t pid) {
 }
 
 // The child's standard input is /dev/null, its standard output the pipe,
-// and it leads a process group of its own.
+// and it leads a process group of its own. It inherits no other descriptor
+// beyond standard error: a tool left running must not hold the document's
+// pipe open.
 class SpawnSetup {
  public:
-  explicit SpawnSetup(int write_end) {
+  SpawnSetup(int write_end, const sigset_t& mask) {
     ok_ = posix_spawn_file_actions_init(&actions_) == 0;
     if (!ok_) return;
     actions_ready_ = true;
@@ -70,8 +108,11 @@ class SpawnSetup {
     // clears it in that case, as the old code did by hand.
     ok_ = posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
           posix_spawn_file_actions_adddup2(&actions_, write_end, STDOUT_FILENO) == 0 &&
-          posix_spawnattr_setpgroup(&attributes_, 0) == 0 &&
-          posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETPGROUP) == 0;
+#if __GLIBC_PREREQ(2, 34)
+          posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1) == 0 &&
+#endif
+          posix_spawnattr_setpgroup(&attributes_, 0) == 0 && posix_spawnattr_setsigmask(&attributes_, &mask) == 0 &&
+          posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK) == 0;
   }
   ~SpawnSetup() {
     if (actions_ready_) posix_spawn_file_actions_destroy(&actions_);
@@ -122,11 +163,16 @@ int spawn(pid_t* child, const char* command, const SpawnSetup& setup) {
 }  // namespace
 
 extern "C" FILE* cvsysinfo_start_command(const char* command, pid_t* pid) {
+  SignalsHeld held;
+  if (stopping) {
+    errno = ECANCELED;
+    return nullptr;
+  }
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return nullptr;
   cvsysinfo::FdOwner read_end(ends[0]);
   cvsysinfo::FdOwner write_end(ends[1]);
-  SpawnSetup setup(write_end.get());
+  SpawnSetup setup(write_end.get(), held.previous());
   if (!setup) {
     errno = ENOMEM;
     return nullptr;
@@ -153,14 +199,75 @@ extern "C" FILE* cvsysinfo_start_command(const char* command, pid_t* pid) {
   return out;
 }
 
-extern "C" int cvsysinfo_end_command(FILE* out, pid_t pid, int kill_first) {
-  if (kill_first) kill(-pid, SIGKILL);
+// A command may leave a helper running after its leader ended, holding
+// this program's standard error or waiting for ever: the whole group goes.
+extern "C" int cvsysinfo_end_command(FILE* out, pid_t pid, int) {
+  kill(-pid, SIGKILL);
   fclose(out);
   untrack_group(pid);
   return reap(pid);
 }
 
+namespace cvsysinfo {
+namespace {
+
+// Milliseconds to the deadline, rounded up; 0 once it has passed.
+int milliseconds_left(Deadline deadline) {
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+}
+
+// Whether fd became readable before the deadline.
+bool ready_before(int fd, Deadline deadline) {
+  for (;;) {
+    int left = milliseconds_left(deadline);
+    if (left == 0) return false;
+    struct pollfd wanted = {fd, POLLIN, 0};
+    int ready = poll(&wanted, 1, left);
+    if (ready > 0 || (ready < 0 && errno != EINTR)) return true;
+  }
+}
+
+}  // namespace
+
+// The stream is read through its descriptor, never its buffer, so that
+// poll sees every byte not read yet. Streams without one (the fuzz
+// targets' memory) never block.
+size_t read_command_stream(FILE* out, char* buffer, size_t size, Deadline deadline, bool* timed_out) {
+  *timed_out = false;
+  int fd = fileno(out);
+  if (fd < 0) return fread(buffer, 1, size, out);
+  for (;;) {
+    if (!ready_before(fd, deadline)) {
+      *timed_out = true;
+      return 0;
+    }
+    ssize_t got = read(fd, buffer, size);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    return got > 0 ? static_cast<size_t>(got) : 0;
+  }
+}
+
+bool wait_command_exit(pid_t pid, Deadline deadline) {
+  if (pid <= 0) return true;
+  // Without pidfds (before Linux 5.3) the leader is waited for unbounded.
+  FdOwner exit_fd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+  if (exit_fd && !ready_before(exit_fd.get(), deadline)) return false;
+  siginfo_t info;
+  while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+  }
+  return true;
+}
+
+}  // namespace cvsysinfo
+
 void cvsysinfo::stop_started_commands() {
+  stopping = true;
+  // A start in progress on another thread gets its slot within moments.
+  for (int tries = 0; tries < 200 && starting > 0; ++tries) {
+    struct timespec pause = {0, 5 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
   for (std::atomic<pid_t>& slot : running_groups) {
     pid_t pid = slot.load();
     if (pid > 0) kill(-pid, SIGKILL);

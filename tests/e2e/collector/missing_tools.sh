@@ -33,9 +33,12 @@ for tool in "${hidden[@]}"; do
     cv_fail "could not take $tool away"
 done
 
-# An inventory tool found on the caller's PATH that fails without writing anything.
+# An inventory tool found on the caller's PATH that fails without writing
+# anything, leaving a command behind in a process group of its own that
+# holds its standard error: the collector neither waits for it nor leaves it.
 mkdir -p "$WORK/bin"
-printf '#!/bin/bash\necho "cvsysinfo: no platform database" >&2\nexit 3\n' >"$WORK/bin/cvsysinfo"
+printf '#!/bin/bash\necho "cvsysinfo: no platform database" >&2\nset -m\nsleep 900 &\necho $! >%s\nexit 3\n' \
+  "$WORK/left.pid" >"$WORK/bin/cvsysinfo"
 chmod 0755 "$WORK/bin/cvsysinfo"
 
 # Without a journal the log files are read; a log that is a link is not.
@@ -49,8 +52,10 @@ FILES=$WORKDIR/files
 mkdir -m 0700 "$FILES"
 echo "Full name: Ada Admin" >"$FILES/description"
 
-cv_run env PATH="$WORK/bin:$PATH" "$COLLECTOR" -d "$FILES"
+cv_run timeout 200 env PATH="$WORK/bin:$PATH" "$COLLECTOR" -d "$FILES"
 expect_status 0
+left_gone() { ! kill -0 "$(cat "$WORK/left.pid")" 2>/dev/null; }
+cv_wait_for 10 "the end of the command the inventory left running" left_gone
 [ -f "$WORKDIR/cvreport.tgz" ] || cv_fail "no archive"
 expect_eq "$(grep '^Progress' "$OUT" | tail -n 1)" "Progress: 100" "last progress line"
 

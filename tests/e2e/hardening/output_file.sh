@@ -3,7 +3,8 @@
 # An existing path is replaced by a new root-owned file once the document
 # is complete: a planted link is replaced, not followed, and a file of
 # another user is not written through. Pipes and devices (the collector's
-# /dev/fd/3, /dev/stdout) are written into as before. A run ended by a
+# /dev/fd/3, /dev/stdout) are written into as before, those of another
+# user only when the caller's own descriptors name them. A run ended by a
 # signal leaves neither its new file nor a command behind. (A failed write:
 # disk_full.sh.)
 source "$(dirname "$0")/../../common.sh"
@@ -65,6 +66,24 @@ expect_status 0
 [ -p "$WORK/fifo" ] || cv_fail "the pipe was replaced"
 expect_inventory_golden "$WORK/from-fifo" empty
 expect_eq "$(find "$home" "$WORK" /dev -maxdepth 1 -name '.cvsysinfo.*' | wc -l)" 0 "temporary files"
+
+# Another user's pipe or device in a sticky directory: its owner would read
+# the inventory. Refused, and left as it was.
+theirs=/tmp/inventory.xml
+for make in "mkfifo $theirs" "mknod $theirs c 1 3"; do
+  $make
+  chown 65534:65534 "$theirs"
+  timeout 30 cat "$theirs" >"$WORK/theirs-read" &
+  reader=$!
+  run_cvsysinfo "$theirs"
+  expect_status 1
+  expect_contains "$ERR" "cvsysinfo: $theirs is a pipe or device of another user; the inventory is not written there"
+  expect_eq "$(stat -c %u "$theirs")" 65534 "owner of $theirs after '$make'"
+  kill "$reader" 2>/dev/null || true
+  wait "$reader" || true
+  expect_empty "$WORK/theirs-read"
+  rm -f "$theirs"
+done
 
 # Signals: a host whose container takes a minute to answer keeps the run
 # inside cvps, in a process group of cvsysinfo's, when the signal comes.

@@ -6,7 +6,9 @@
 # cvsysinfo/core/capture_test.cc's; this case proves one section of each
 # reader goes through them. Configuration lines longer than the buffer stay
 # one key, and a container whose root cannot be read gets no disk usage
-# (rather than the host's).
+# (rather than the host's). A tool that hangs, leaving a helper behind that
+# holds cvsysinfo's standard error, neither outlives cvsysinfo nor holds up
+# whoever reads that stream.
 source "$(dirname "$0")/../../common.sh"
 source "$SRC/tests/sim_host.sh"
 
@@ -54,5 +56,35 @@ expect_eq "$(xpath "count($ct/CONF/*)")" 1 "keys of the container's configuratio
 expect_eq "$(xpath "string($ct/CtRoot)")" "" "root"
 expect_eq "$(xpath "count($ct/Inodes | $ct/DiskSpace)")" 0 "disk elements"
 expect_contains "$ERR" "Failed to retrieve Container's 101 root, disk usage skipped!"
+
+# A hung netstat in 101: it prints a line, leaves a helper holding the
+# streams it inherited, and waits for ever.
+hung_pids=$WORK/hung.pids
+printf '#!/bin/sh\necho "partial <line>"\n(exec sleep 900) &\necho $! >>%s\necho $$ >>%s\nexec sleep 900\n' \
+  "$hung_pids" "$hung_pids" >"$host/containers/101/tools/netstat"
+chmod 0755 "$host/containers/101/tools/netstat"
+none_left() {
+  local pid
+  while read -r pid; do ! kill -0 "$pid" 2>/dev/null || return 1; done <"$hung_pids"
+}
+# ENDER: what ends cvsysinfo. timeout's TERM does in any build; the build's
+# own limit on the command only where it is short (tools/sanitize.sh).
+rows=("timeout -k 2 5")
+limit=$(cv_short_timeout CVSYSINFO_COMMAND_TIMEOUT 2>/dev/null) && rows+=("")
+for ender in "${rows[@]}"; do
+  : >"$hung_pids"
+  start=$SECONDS
+  # shellcheck disable=SC2086 # the ender's words
+  cv_status timeout 60 bash -c "$ender \"\$1\" -j 4 /dev/fd/3 3>\"\$2\" 2>&1 | cat" _ "$BIN/cvsysinfo" "$XML" >"$ERR"
+  [ "$STATUS" != 124 ] || cv_fail "${ender:-the command limit}: the reader of standard error was held open"
+  [ $((SECONDS - start)) -le 30 ] || cv_fail "${ender:-the command limit}: took $((SECONDS - start))s"
+  cv_wait_for 10 "the hung netstat's processes to end after ${ender:-the command limit}" none_left
+  [ -s "$hung_pids" ] || cv_fail "the hung netstat never ran"
+done
+if [ -n "${limit:-}" ]; then
+  expect_status 0
+  expect_contains "$ERR" "'cvctl exec 101 netstat -anlp' did not end within $limit seconds and was stopped"
+  expect_eq "$(xpath "string($ct/Ports)")" "partial <line>" "Ports of the hung netstat"
+fi
 
 cv_pass
