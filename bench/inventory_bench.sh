@@ -14,10 +14,13 @@
 #   - the documents of -j 1, 4 and 16 identical (the node's element, which
 #     reads the live machine, left out);
 #   - cvsysinfo's own peak resident memory at most 24 MB at -j 16, and flat
-#     (within 1 MB) from SMALL to LARGE containers for every N.
+#     (within 1 MB) from SMALL to LARGE containers for every N;
+#   - on a host of 16 running containers whose netstat prints FLOOD MiB of
+#     "&" (five times as much escaped), the peak at most 256 MB at -j 16 and
+#     the documents of -j 1 and -j 16 identical.
 #
-#   bench/inventory_bench.sh [SMALL] [LARGE] [MID] [LATENCY]
-#                                      (defaults 100, 1000, 200 and 20 ms)
+#   bench/inventory_bench.sh [SMALL] [LARGE] [MID] [LATENCY] [FLOOD]
+#                                (defaults 100, 1000, 200, 20 ms and 6 MiB)
 source "$(dirname "$0")/../tests/common.sh"
 source "$SRC/tests/sim_host.sh"
 
@@ -25,6 +28,7 @@ small=${1:-100}
 large=${2:-1000}
 mid=${3:-200}
 latency=${4:-20}
+flood=${5:-6}
 fault_lib=$CV_SANDBOX/build/lib/libcvfault.so
 [ -f "$fault_lib" ] || cv_fail "$fault_lib is not built"
 # cvsysinfo's own peak memory is traced by the preloaded library, which the
@@ -60,7 +64,7 @@ run_inventory() {
   read -r secs _ status < <(measure "$preload" CV_TRACE_HWM="$WORK/hwm" "$@" \
     "$BIN/cvsysinfo" -j "$jobs" "$WORK/$name.xml" 2>"$WORK/$name.err")
   [ "$status" = 0 ] || cv_fail "cvsysinfo -j $jobs ($name) failed with status $status"
-  xmllint --noout "$WORK/$name.xml" || cv_fail "$name: the document is not well-formed"
+  xmllint --noout --huge "$WORK/$name.xml" || cv_fail "$name: the document is not well-formed"
   peak=$(awk '{ print $2 }' "$WORK/hwm")
   containers_part "$WORK/$name.xml"
 }
@@ -131,6 +135,21 @@ row "-j 16" 16 "$latency" "$mid" "$l_j16" "$(ratio "$l_j16" "$l_j1")" "$(mb "$lp
 check "-j 4 / -j 1, ${latency} ms" "$(ratio "$l_j4" "$l_j1")" "<=" 0.35
 check "-j 16 / -j 1, ${latency} ms" "$(ratio "$l_j16" "$l_j1")" "<=" 0.20
 [ "$same" = yes ] || failed+=("documents differ across -j at ${latency} ms")
+
+# --- flood: the sections' memory ----------------------------------------
+bash "$SRC/bench/make_sim_host.sh" 16 "$WORK/host-flood" >/dev/null
+printf '#!/bin/sh\nhead -c %d /dev/zero | tr "\\0" "&"\n' $((flood << 20)) >"$WORK/host-flood/ct-tools/netstat"
+chmod +x "$WORK/host-flood/ct-tools/netstat"
+cv_sim_host "$WORK/host-flood"
+for jobs in 1 16; do
+  run_inventory "flood-j$jobs" "$jobs"
+  eval "f_j$jobs=$secs fp_j$jobs=$peak"
+done
+same=$(same_documents flood-j1 flood-j16)
+row "-j 1, ${flood} MiB of & each" 1 0 16 "$f_j1" 1.000 "$(mb "$fp_j1")" "$same"
+row "-j 16, ${flood} MiB of & each" 16 0 16 "$f_j16" "$(ratio "$f_j16" "$f_j1")" "$(mb "$fp_j16")" "$same"
+check "peak at -j 16, 16 containers printing $flood MiB (KiB)" "$fp_j16" "<=" $((256 * 1024))
+[ "$same" = yes ] || failed+=("documents differ across -j at $flood MiB a container")
 
 printf '%-26s %3s %6s %10s %8s %12s %8s %9s\n' run N lat_ms containers seconds ratio peak_MB identical
 printf '%s\n' "${rows[@]}"

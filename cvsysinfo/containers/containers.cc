@@ -2,6 +2,7 @@
 
 #include <cvctl.h>
 #include <cvtt_options.h>
+#include <malloc.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -26,6 +27,9 @@ namespace {
 const char kGlobalConfig[] = "/etc/cv/cv.conf";
 const char kContainerConfigDir[] = "/etc/cv/conf";
 const char kServicesScript[] = "/usr/libexec/cvreport/list_services";
+// What the sections captured at once may hold in all before their turn: a
+// tool may print 64 MiB, which escaping makes up to five times as much.
+constexpr size_t kSectionsBudget = 32u << 20;
 
 void write_df_element(LineParser* parser, const char* line, const char* element,
                       const char* const names[3]) {
@@ -92,7 +96,7 @@ struct ContainerCapture {
   bool status_known = false;
   unsigned int flags = 0;
   std::vector<PackageRecord> packages;
-  std::string section;
+  std::unique_ptr<SectionBuffer> section;
   std::string diagnostics;
 };
 
@@ -170,6 +174,10 @@ ContainerCounts add_container_list(xmlTextWriterPtr writer, const std::vector<un
   // With one at a time the messages come out as they arise, among the
   // tools' own, as they always did.
   bool keep_diagnostics = jobs > 1;
+  // Each pool thread lets go of the tools' output it read, up to 64 MiB;
+  // once glibc has raised its own threshold for mapping big blocks, it
+  // keeps them in that thread's arena, one such arena for each thread.
+  if (keep_diagnostics) mallopt(M_MMAP_THRESHOLD, 1 << 20);
   for (unsigned int id : ids) {
     auto capture = std::make_shared<ContainerCapture>();
     capture->id = id;
@@ -177,23 +185,31 @@ ContainerCounts add_container_list(xmlTextWriterPtr writer, const std::vector<un
       DiagnosticsCapture keep(keep_diagnostics ? &capture->diagnostics : nullptr);
       ask_library(*capture, counts);
     }
+    if (!keep_diagnostics) {
+      // One at a time, on this thread: straight into the document.
+      pool.submit([capture, writer] { write_container(writer, *capture); }, [&progress] { progress.step(); });
+      continue;
+    }
+    capture->section = std::make_unique<SectionBuffer>(kSectionsBudget / static_cast<size_t>(jobs),
+                                                       [&pool] { pool.wake(); });
     pool.submit(
-        [capture, keep_diagnostics] {
-          DiagnosticsCapture keep(keep_diagnostics ? &capture->diagnostics : nullptr);
-          SectionBuffer buffer;
-          write_container(buffer.writer(), *capture);
+        [capture] {
+          DiagnosticsCapture keep(&capture->diagnostics);
+          capture->section->start();
+          write_container(capture->section->writer(), *capture);
           capture->packages = std::vector<PackageRecord>();
-          capture->section = buffer.finish();
+          capture->section->finish();
         },
         [capture, writer, &progress] {
-          write_section(writer, capture->section);
+          capture->section->write_to(writer);
+          capture->section.reset();
           if (!capture->diagnostics.empty()) {
             progress.clear();
             fputs(capture->diagnostics.c_str(), stderr);
           }
-          capture->section = std::string();
           progress.step();
-        });
+        },
+        [capture, writer] { capture->section->write_to(writer); });
   }
   pool.drain();
   return counts;

@@ -11,6 +11,7 @@
 
 #include "core/diagnostics.h"
 #include "core/owners.h"
+#include "core/section_buffer.h"
 #include "core/spawn.h"
 #include "core/xml_writer.h"
 
@@ -111,6 +112,9 @@ bool read_command_output(const char* command, std::string& output) {
         output.shrink_to_fit();
         return false;
       }
+      // A section captured beside others waits for its turn before it
+      // holds more than its share.
+      wait_to_hold(output.size() + got);
       output.append(piece, got);
     }
   } catch (const std::bad_alloc&) {

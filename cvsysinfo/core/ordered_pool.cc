@@ -21,7 +21,7 @@ void OrderedPool::while_waiting(std::function<void()> tick, int period_ms) {
   tick_period_ms_ = period_ms > 0 ? period_ms : 1;
 }
 
-void OrderedPool::submit(std::function<void()> work, std::function<void()> take) {
+void OrderedPool::submit(std::function<void()> work, std::function<void()> take, std::function<void()> stream) {
   if (width_ == 1) {
     work();
     take();
@@ -31,6 +31,7 @@ void OrderedPool::submit(std::function<void()> work, std::function<void()> take)
   auto piece = std::make_shared<Piece>();
   piece->work = std::move(work);
   piece->take = std::move(take);
+  piece->stream = std::move(stream);
   in_flight_.push_back(piece);
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -47,23 +48,48 @@ void OrderedPool::drain() {
   while (!in_flight_.empty()) take_oldest();
 }
 
+void OrderedPool::wake() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++wakes_;
+  }
+  piece_done_.notify_all();
+}
+
+void OrderedPool::wait_for(const std::shared_ptr<Piece>& piece) {
+  using Clock = std::chrono::steady_clock;
+  const auto period = std::chrono::milliseconds(tick_period_ms_);
+  Clock::time_point next_tick = Clock::now() + period;
+  bool streamed = false;
+  unsigned long seen = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!piece->done) {
+    if (piece->stream && (!streamed || seen != wakes_)) {
+      streamed = true;
+      seen = wakes_;
+      lock.unlock();
+      piece->stream();
+      lock.lock();
+      continue;
+    }
+    if (!tick_) {
+      piece_done_.wait(lock);
+      continue;
+    }
+    piece_done_.wait_until(lock, next_tick);
+    if (piece->done || Clock::now() < next_tick) continue;
+    next_tick = Clock::now() + period;
+    lock.unlock();
+    tick_();
+    lock.lock();
+  }
+}
+
 void OrderedPool::take_oldest() {
   std::shared_ptr<Piece> oldest = in_flight_.front();
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!oldest->done) {
-      if (!tick_) {
-        piece_done_.wait(lock);
-        continue;
-      }
-      piece_done_.wait_for(lock, std::chrono::milliseconds(tick_period_ms_));
-      if (oldest->done) break;
-      lock.unlock();
-      tick_();
-      lock.lock();
-    }
-  }
+  wait_for(oldest);
   in_flight_.pop_front();
+  oldest->stream = nullptr;
   oldest->take();
 }
 

@@ -27,8 +27,15 @@ class OrderedPool {
   // `work` runs on a pool thread; `take` runs on the caller's thread once
   // `work` and all pieces submitted before it are done and taken. When the
   // pool is full, the oldest piece is waited for and taken first, so a
-  // slow piece holds back the taking, never the memory.
-  void submit(std::function<void()> work, std::function<void()> take);
+  // slow piece holds back the taking, never the memory. `stream`, when
+  // given, runs on the caller's thread while it waits for this piece (every
+  // piece before it taken): once when that wait begins, and again after
+  // each wake(), so that the piece can hand its result over in parts
+  // (never with a width of 1, where the work runs on the caller's thread).
+  void submit(std::function<void()> work, std::function<void()> take, std::function<void()> stream = nullptr);
+  // Has the caller's thread run the stream of the piece it waits for;
+  // safe on any thread.
+  void wake();
   // Takes everything in flight, in order.
   void drain();
   // Called on the caller's thread about every `period` milliseconds while it
@@ -39,10 +46,12 @@ class OrderedPool {
   struct Piece {
     std::function<void()> work;
     std::function<void()> take;
+    std::function<void()> stream;
     bool done = false;
   };
 
   void take_oldest();
+  void wait_for(const std::shared_ptr<Piece>& piece);
   void run_threads();
 
   size_t width_;
@@ -53,6 +62,7 @@ class OrderedPool {
   std::condition_variable work_ready_;
   std::condition_variable piece_done_;
   bool stopping_ = false;
+  unsigned long wakes_ = 0;
   std::function<void()> tick_;
   int tick_period_ms_ = 250;
 };

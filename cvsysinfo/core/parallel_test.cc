@@ -15,6 +15,8 @@
 #include "core/ordered_pool.h"
 #include "core/owners.h"
 #include "core/section_buffer.h"
+#include "core/test_writer.h"
+#include "core/xml_safe.h"
 #include "core/xml_writer.h"
 
 namespace cvsysinfo {
@@ -97,9 +99,11 @@ std::string document(bool buffered) {
       section(writer.get());
       continue;
     }
-    SectionBuffer piece;
+    SectionBuffer piece(SIZE_MAX, nullptr);
+    piece.start();
     section(piece.writer());
-    write_section(writer.get(), piece.finish());
+    piece.finish();
+    piece.write_to(writer.get());
   }
   out.end();
   xmlTextWriterEndDocument(writer.get());
@@ -113,6 +117,58 @@ TEST(SectionBuffer, CopiesAreTheBytesOfTheDirectWriter) {
   // Characters beyond ASCII stay characters, as in the document.
   EXPECT_NE(direct.find("caf\xc3\xa9"), std::string::npos);
   EXPECT_EQ(document(true), direct);
+  // A long text is escaped a piece at a time, as the whole would be: bytes
+  // of every kind, sequences cut at every piece's end.
+  const std::string kinds("\xe2\x82\xac&\r\x80\xff<\0", 9);
+  // The first piece ends inside a euro sign.
+  std::string binary(6, 'a');
+  while (binary.size() < (300u << 10)) binary += kinds;
+  std::string mended;
+  mend_xml_text(binary.data(), binary.size(), mended);
+  TestWriter pieces, whole;
+  SectionWriter(pieces.get(), "test").element("Long", binary);
+  xmlTextWriterWriteElement(whole.get(), reinterpret_cast<const xmlChar*>("Long"),
+                            reinterpret_cast<const xmlChar*>(mended.c_str()));
+  EXPECT_EQ(pieces.text(), whole.text());
+}
+
+// Sections far over their limit, four at once: each waits for its turn,
+// both to gather a tool's output and to write, and the document is the one
+// written straight. Piece i sees i pieces taken before it reads and after
+// it writes (the first is the slow one, so the others would run ahead).
+TEST(SectionBuffer, HoldsItsLimitUntilItsTurn) {
+  const std::string flood(1 << 20, '&');
+  std::vector<int> seen(4, -1);
+  auto document_of = [&](int width) {
+    TestWriter doc;
+    std::atomic<int> taken{0}, started{0};
+    OrderedPool pool(width);
+    for (int i = 0; i < 4; ++i) {
+      auto write = [&flood, i](xmlTextWriterPtr w) { SectionWriter(w, "test").element("Ports", flood.substr(i)); };
+      if (width == 1) {
+        pool.submit([&doc, write] { write(doc.get()); }, [] {});
+        continue;
+      }
+      auto section = std::make_shared<SectionBuffer>(64u << 10, [&pool] { pool.wake(); });
+      pool.submit(
+          [&, section, write, i] {
+            section->start();
+            for (int spin = ++started; i == 0 && started < 4 && spin < 5000; ++spin) {
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            wait_to_hold(flood.size());
+            seen[i] = taken;
+            write(section->writer());
+            seen[i] += 10 * taken;
+            section->finish();
+          },
+          [&, section] { section->write_to(doc.get()), ++taken; }, [&, section] { section->write_to(doc.get()); });
+    }
+    pool.drain();
+    return doc.text();
+  };
+  EXPECT_EQ(document_of(4), document_of(1));
+  EXPECT_EQ(seen, (std::vector<int>{0, 11, 22, 33}));
 }
 
 TEST(Diagnostics, KeptPerThreadInOrder) {

@@ -21,6 +21,22 @@ const char* safe_text(const char* text, size_t length, std::string& mended) {
 
 void (*writer_failure_hook)() = nullptr;
 
+// libxml2 escapes a text into one copy of up to five times its size, so a
+// long one is mended and escaped a piece at a time.
+constexpr size_t kTextPiece = 64u << 10;
+
+// Where the piece from `start` ends: before a byte that continues no UTF-8
+// sequence, so that each piece is mended as the whole text would be.
+size_t piece_end(const std::string& text, size_t start) {
+  size_t end = start + kTextPiece;
+  if (end >= text.size()) return text.size();
+  for (size_t back = 0; back <= 3; ++back) {
+    if ((static_cast<unsigned char>(text[end - back]) & 0xC0) != 0x80) return end - back;
+  }
+  // A longer run of continuation bytes is mended byte by byte anyway.
+  return end;
+}
+
 }  // namespace
 
 void on_writer_failure(void (*hook)()) { writer_failure_hook = hook; }
@@ -51,10 +67,28 @@ void SectionWriter::element(const char* name, const char* text, unsigned line) c
 }
 
 void SectionWriter::element(const char* name, const std::string& text, unsigned line) const {
+  if (text.size() > kTextPiece) {
+    long_element(name, text, line);
+    return;
+  }
   std::string mended;
   const char* safe = mend_xml_text(text.data(), text.size(), mended) ? mended.c_str() : text.c_str();
   std::string safe_name = xml_safe_name(name);
   check_xml_rc(section_, line, xmlTextWriterWriteElement(writer_, as_xml(safe_name.c_str()), as_xml(safe)));
+}
+
+void SectionWriter::long_element(const char* name, const std::string& text, unsigned line) const {
+  start(name, line);
+  size_t done = 0;
+  while (done < text.size()) {
+    size_t stop = piece_end(text, done);
+    std::string piece(text, done, stop - done);
+    std::string mended;
+    const char* safe = mend_xml_text(piece.data(), piece.size(), mended) ? mended.c_str() : piece.c_str();
+    check_xml_rc(section_, line, xmlTextWriterWriteString(writer_, as_xml(safe)));
+    done = stop;
+  }
+  end(line);
 }
 
 void SectionWriter::start(const char* name, unsigned line) const {

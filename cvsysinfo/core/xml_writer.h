@@ -52,6 +52,8 @@ class SectionWriter {
  private:
   xmlTextWriterPtr writer_;
   const char* section_;
+  void long_element(const char* name, const std::string& text, unsigned line) const;
+
   // The attribute names of the element started last.
   mutable std::set<std::string> attributes_;
 };
