@@ -31,12 +31,12 @@ void SectionBuffer::start() {
   // Without the document's encoding the writer would write characters
   // beyond ASCII in attributes as references, and the bytes would differ.
   // The declaration it writes for that is not the section's.
+  // It is dropped as it is written, never held: the section's turn may
+  // come at any moment, and the document's thread takes what is held.
   starting_ = true;
   check_xml_rc("SectionBuffer", __LINE__, xmlTextWriterStartDocument(writer_.get(), nullptr, "UTF-8", nullptr));
   check_xml_rc("SectionBuffer", __LINE__, xmlTextWriterFlush(writer_.get()));
   starting_ = false;
-  std::lock_guard<std::mutex> lock(mutex_);
-  held_.clear();
 }
 
 void SectionBuffer::finish() {
@@ -47,15 +47,16 @@ void SectionBuffer::finish() {
 
 int SectionBuffer::take_output(void* context, const char* bytes, int length) {
   auto* self = static_cast<SectionBuffer*>(context);
+  // starting_ is this thread's own: the writer calls back on the thread
+  // that writes the section.
+  if (self->starting_) return length;
   size_t size = static_cast<size_t>(length);
   std::unique_lock<std::mutex> lock(self->mutex_);
-  if (!self->starting_) {
-    self->room_.wait(lock, [self, size] { return self->held_.empty() || self->held_.size() + size <= self->limit_; });
-  }
+  self->room_.wait(lock, [self, size] { return self->held_.empty() || self->held_.size() + size <= self->limit_; });
   self->held_.append(bytes, size);
   // Half the limit at a time keeps this thread writing while the
   // document's thread copies the other half.
-  bool wake = self->turn_ && !self->starting_ && self->held_.size() >= self->limit_ / 2;
+  bool wake = self->turn_ && self->held_.size() >= self->limit_ / 2;
   lock.unlock();
   if (wake && self->wake_) self->wake_();
   return length;
