@@ -44,6 +44,20 @@ cd /
 
 _cv_cleanup_steps=()
 cv_on_exit() { _cv_cleanup_steps+=("$*"); }
+
+# Ends a background process of the case: SIGTERM, up to 10 s to end, then
+# SIGKILL, so that a clean-up never waits without a bound.
+cv_stop_process() {
+  local pid=$1 i state
+  kill "$pid" 2>/dev/null || return 0
+  for ((i = 0; i < 100; i++)); do
+    read -r _ _ state _ 2>/dev/null <"/proc/$pid/stat" || break
+    [ "$state" != Z ] || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
 _cv_cleanup() {
   local status=$? i
   for ((i = ${#_cv_cleanup_steps[@]} - 1; i >= 0; i--)); do
@@ -158,11 +172,13 @@ CV_RECORDS=$WORK/service
 cv_service_start() {
   mkdir -p "$CV_RECORDS"
   rm -f "$CV_RECORDS/port"
+  # Its streams are its log's: a service that outlived the case must not
+  # keep the case's output open for CTest to wait on.
   python3 "$SRC/tests/support/service.py" --record-dir "$CV_RECORDS" \
     --port-file "$CV_RECORDS/port" --user "$CV_SERVICE_USER" \
-    --password "$CV_SERVICE_PASSWORD" "$@" 2>>"$CV_RECORDS/service.log" &
+    --password "$CV_SERVICE_PASSWORD" "$@" </dev/null >>"$CV_RECORDS/service.log" 2>&1 &
   local pid=$!
-  cv_on_exit "kill $pid; wait $pid"
+  cv_on_exit "cv_stop_process $pid"
   cv_wait_for 15 "the support service to write its port" test -s "$CV_RECORDS/port"
   local scheme=http
   case " $* " in *" --https "*) scheme=https ;; esac
