@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include "console.h"
+#include "kept_list.h"
 #include "run/interrupt.h"
 #include "run/log.h"
 #include "run/options.h"
 #include "run/session.h"
+#include "send.h"
 #include "wizard/wizard.h"
 
 using namespace cvreport;
@@ -53,6 +55,10 @@ int main(int argc, char** argv) {
       endNow(1);
     case RunMode::kConsole:
       runConsoleMode();
+    case RunMode::kSend:
+      endNow(runSendReport());
+    case RunMode::kKept:
+      endNow(runKeptList());
     case RunMode::kWizard:
       break;
   }

@@ -9,8 +9,14 @@
 namespace cvreport {
 namespace {
 
-constexpr int kAllContactOptions = 31;
-constexpr int kVersionOption = 256;  // long only
+constexpr int kAllContactOptions = kContactGivenName | kContactGivenCompany |
+                                   kContactGivenEmail | kContactGivenSubject |
+                                   kContactGivenDescription;
+// Long only.
+constexpr int kVersionOption = 256;
+constexpr int kSendOption = 257;
+constexpr int kCollectOnlyOption = 258;
+constexpr int kKeptOption = 259;
 
 // Set by the build: the kit's version, and which platform libraries
 // cvsysinfo was linked with (cvreport itself never calls them).
@@ -24,6 +30,9 @@ constexpr int kVersionOption = 256;  // long only
 const char kUsageText[] =
     "Usage: cvreport [-h] [-q] [-p] [-n <name>  -c <company>  -e <email>\n"
     "                                -s <subject>  -m <problem_description>]\n"
+    "       cvreport --collect-only [-q] [-p] [contact options]\n"
+    "       cvreport --send ARCHIVE [-q] [contact options to replace]\n"
+    "       cvreport --kept\n"
     "\n"
     "  -q, --quiet\t\t\tdo not display additional information\n"
     "  -p, --progress\t\tdisplay additional progress information\n"
@@ -32,6 +41,9 @@ const char kUsageText[] =
     "  -e EMAIL, --email=EMAIL\tthe reporter's e-mail address\n"
     "  -s SUBJECT, --subject=SUBJECT\tthe report subject\n"
     "  -m DESCRIPTION, --message=DESCRIPTION  the problem description\n"
+    "      --collect-only\t\tcollect and keep the report without sending it\n"
+    "      --send=ARCHIVE\t\tsend a report archive kept or collected earlier\n"
+    "      --kept\t\t\tlist the kept reports and how to send them\n"
     "  -h, --help\t\t\tdisplay this help and exit\n"
     "      --version\t\t\tdisplay the kit's version and platform libraries, and exit\n";
 
@@ -45,6 +57,9 @@ const struct option kLongOptions[] = {
     {"subject", required_argument, nullptr, 's'},
     {"message", required_argument, nullptr, 'm'},
     {"version", no_argument, nullptr, kVersionOption},
+    {"send", required_argument, nullptr, kSendOption},
+    {"collect-only", no_argument, nullptr, kCollectOnlyOption},
+    {"kept", no_argument, nullptr, kKeptOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -73,22 +88,33 @@ RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
   ContactInfo& contact = s.contact;
   int mask = 0;
   bool version = false;
+  bool send = false;
+  bool kept = false;
   optind = 0;  // glibc: a full restart of the scan
   int opt;
   while ((opt = getopt_long(argc, argv, "hqpn:c:e:s:m:", kLongOptions, nullptr)) != -1) {
     switch (opt) {
       case 'q': s.quiet = true; break;
       case 'p': s.progress = true; break;
-      case 'n': contact.fullName = optarg; mask |= 1; break;
-      case 'c': contact.company = optarg; mask |= 2; break;
-      case 'e': contact.email = optarg; mask |= 4; break;
-      case 's': contact.subject = optarg; mask |= 8; break;
-      case 'm': contact.description = optarg; mask |= 16; break;
+      case 'n': contact.fullName = optarg; mask |= kContactGivenName; break;
+      case 'c': contact.company = optarg; mask |= kContactGivenCompany; break;
+      case 'e': contact.email = optarg; mask |= kContactGivenEmail; break;
+      case 's': contact.subject = optarg; mask |= kContactGivenSubject; break;
+      case 'm': contact.description = optarg; mask |= kContactGivenDescription; break;
       case kVersionOption: version = true; break;
+      case kSendOption: send = true; s.sendPath = optarg; break;
+      case kCollectOnlyOption: s.collectOnly = true; break;
+      case kKeptOption: kept = true; break;
       default: return RunMode::kUsage;
     }
   }
+  s.contactGiven = mask;
   if (version) return RunMode::kVersion;
+  // One job a run: sending an archive, listing kept ones and collecting
+  // without sending do not mix.
+  if (send + kept + s.collectOnly > 1) return RunMode::kUsage;
+  if (kept) return mask == 0 ? RunMode::kKept : RunMode::kUsage;
+  if (send) return RunMode::kSend;
   if (mask == kAllContactOptions) return RunMode::kConsole;
   if (mask != 0) return RunMode::kPartialContact;
   return RunMode::kWizard;

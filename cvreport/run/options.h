@@ -13,9 +13,12 @@ enum class RunMode {
   kPartialContact,  // some but not all five contact options
   kConsole,         // all five contact options
   kWizard,          // none of them
+  kSend,            // --send ARCHIVE: the contact options given replace fields
+  kKept,            // --kept: the kept reports, listed
 };
 
-// Fills the session's contact fields and flags; the mode decides the rest.
+// Fills the session's contact fields and flags (--collect-only goes with
+// kConsole or kWizard); the mode decides the rest.
 // Never fails: a bad command line is the mode kUsage, which main reports.
 RunMode parseCommandLine(int argc, char** argv, ReportSession& session);
 // The front end's texts for kUsage, kVersion and kPartialContact.

@@ -44,6 +44,16 @@ TEST(CommandLine, ChoosesTheMode) {
       {{"-n", "", "-c", "", "-e", "", "-s", "", "-m", ""}, RunMode::kConsole},
       {{"--name=A", "--email", "C", "-c", "B", "op", "--subject=D", "--message", "E"},
        RunMode::kConsole},
+      {{"--send", "a.tgz"}, RunMode::kSend},
+      {{"--send=a.tgz", "-s", "New subject"}, RunMode::kSend},
+      {{"--send"}, RunMode::kUsage},
+      {{"--send=a.tgz", "--collect-only"}, RunMode::kUsage},
+      {{"--kept"}, RunMode::kKept},
+      {{"--kept", "-n", "A"}, RunMode::kUsage},
+      {{"--kept", "--send=a.tgz"}, RunMode::kUsage},
+      {{"--collect-only"}, RunMode::kWizard},
+      {{"--collect-only", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"},
+       RunMode::kConsole},
   };
   for (const auto& c : cases) {
     std::string joined;

@@ -22,6 +22,12 @@ inline constexpr const char kDefaultCollectorPath[] =
     "/usr/libexec/cvreport/cvreport_collector";
 inline constexpr const char kWorkDirTemplate[] = "/tmp/cvreport.XXXXXX";
 
+inline constexpr int kContactGivenName = 1;
+inline constexpr int kContactGivenCompany = 2;
+inline constexpr int kContactGivenEmail = 4;
+inline constexpr int kContactGivenSubject = 8;
+inline constexpr int kContactGivenDescription = 16;
+
 struct ContactInfo {
   std::string fullName;
   std::string company;
@@ -46,6 +52,13 @@ struct ReportSession {
   std::vector<std::string> startWarnings;
   bool quiet = false;
   bool progress = false;
+  // --collect-only: the archive is collected and kept, nothing is sent.
+  bool collectOnly = false;
+  // --send: the archive an earlier run kept or collected, and which contact
+  // options the command line gave to replace the archive's fields
+  // (kContactGiven* bits).
+  std::string sendPath;
+  int contactGiven = 0;
   ReportConfig config;
 };
 

@@ -35,10 +35,10 @@ bash --norc --noprofile -c 'source "$1" && complete -p cvreport' _ "$SRC/complet
 
 # The options of the usage text, and nothing else, for a lone "-".
 usage=$("$BUILD/bin/cvreport" -h || true)
-usage_options=$(printf '%s\n' "$usage" | grep -oE '(^|[ ,\[])--?[a-z]+' | grep -oE -- '--?[a-z]+' |
+usage_options=$(printf '%s\n' "$usage" | grep -oE '(^|[ ,\[])--?[a-z][a-z-]*' | grep -oE -- '--?[a-z][a-z-]*' |
   sort -u | tr '\n' ' ')
 expect "$usage_options" cvreport -
-[ "$(wc -w <<<"$usage_options")" = 17 ] || fail "the usage has options the completion may lack: $usage_options"
+[ "$(wc -w <<<"$usage_options")" = 20 ] || fail "the usage has options the completion may lack: $usage_options"
 
 expect "--name " cvreport --na
 expect "--message " cvreport -q --m
@@ -52,7 +52,13 @@ expect "--progress " cvreport -q --pro
 expect "" cvreport -q --q
 expect "" cvreport --name=Ada --n
 expect "" cvreport -n Ada --n
-expect "--company --email --help --message --progress --quiet --subject --version -c -e -h -m -p -q -s " cvreport -n Ada -
+expect "--collect-only --company --email --help --kept --message --progress --quiet --send --subject --version -c -e -h -m -p -q -s " cvreport -n Ada -
 expect "" cvreport --version --v
+# File names after --send, in either form.
+files=$(mktemp -d)
+trap 'rm -rf -- "$files"' EXIT
+touch "$files/report.tgz" "$files/other.tgz"
+expect "$files/report.tgz " cvreport --send "$files/rep"
+expect "--send=$files/report.tgz " cvreport "--send=$files/rep"
 
 echo "PASS [completion]"
