@@ -111,8 +111,9 @@ bool collect(ReportSession& s, ConsoleStatus& status) {
   return true;
 }
 
-// Runs the upload with its progress on stdout and shows its outcome.
-ConsoleStatus upload(ReportSession& s) {
+}  // namespace
+
+ConsoleStatus consoleUpload(ReportSession& s) {
   UploadOutcome sent = runUpload(s, [](int percent) {
     printf("Upload progress: %d%%\n", percent);
     fflush(stdout);
@@ -134,8 +135,6 @@ ConsoleStatus upload(ReportSession& s) {
       return ConsoleStatus::kUploadFailed;
   }
 }
-
-}  // namespace
 
 ConsoleStatus runConsoleReport() {
   ReportSession& s = reportSession;
@@ -159,7 +158,7 @@ ConsoleStatus runConsoleReport() {
   run.watchInterrupts();
   ConsoleStatus status = ConsoleStatus::kSubmitted;
   if (!collect(s, status)) return status;
-  return upload(s);
+  return consoleUpload(s);
 }
 
 int consoleExitStatus(ConsoleStatus status) {

@@ -3,6 +3,8 @@
 // error rule is in run/session.h).
 #pragma once
 
+#include "run/session.h"
+
 namespace cvreport {
 
 // The console's exit statuses; scripts rely on the numbers.
@@ -21,6 +23,10 @@ enum class ConsoleStatus : int {
 // Runs the whole report; every outcome has been logged and printed here,
 // once.
 ConsoleStatus runConsoleReport();
+// Uploads the session's archive with its progress on stdout and shows the
+// outcome (the problem ID, or the reason and the hint for the kept
+// archive); the report run and cvreport --send share it.
+ConsoleStatus consoleUpload(ReportSession& session);
 // The process's exit status for status: its number, and 128 plus the
 // signal's for an interrupted run.
 int consoleExitStatus(ConsoleStatus status);
