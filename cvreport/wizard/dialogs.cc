@@ -71,6 +71,12 @@ std::string keepArchiveNotice() {
   return printableText(message, LineBreaks::kSpace) + "\n";
 }
 
+std::string keepArchiveWithHint() {
+  // The notice moves the archive: the hint names where it went.
+  std::string notice = keepArchiveNotice();
+  return notice + keptArchiveHint(reportSession.archivePath);
+}
+
 void setExitText(const std::string& text) {
   // The command goes whole on its own line, so that it can be copied.
   std::string command = sendLaterHint(reportSession.archivePath);
@@ -82,7 +88,7 @@ void setExitText(const std::string& text) {
 
 bool showSubmitError(const std::string& detail) {
   // Kept before the page names it; a retry that succeeds removes it again.
-  std::string hint = keepArchiveNotice() + keptArchiveHint(reportSession.archivePath);
+  std::string hint = keepArchiveWithHint();
   // The detail is the service's text: newt would pass its escape sequences
   // on to the terminal.
   std::string text = submitErrorText(printableText(detail, LineBreaks::kKeep), hint);
@@ -93,7 +99,8 @@ bool showSubmitError(const std::string& detail) {
 }
 
 void showCollectedOnly() {
-  std::string text = keepArchiveNotice() + collectedOnlyText(reportSession.archivePath);
+  std::string notice = keepArchiveNotice();
+  std::string text = notice + collectedOnlyText(reportSession.archivePath);
   logMessage("Report kept in %s", reportSession.archivePath.c_str());
   setExitText(text);
   showMessageBox(tr("Report kept"), text.c_str(), tr("Exit"), nullptr, false);

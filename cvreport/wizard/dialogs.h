@@ -24,6 +24,8 @@ void showFatalError(const std::string& detail);
 // Moves the archive into the kept store; when it cannot, the line saying
 // why it stays in the work directory (logged here), else nothing.
 std::string keepArchiveNotice();
+// The notice followed by the hints naming where the archive now is.
+std::string keepArchiveWithHint();
 // Leaves text, laid out, for the terminal after the wizard has ended; the
 // send-later command in it stays on one line.
 void setExitText(const std::string& text);

@@ -73,7 +73,7 @@ WizResult DlgWizStep4Send::send() {
         dropRetriedArchive();
         return WIZ_NEXT;
       case SubmitResult::kInterrupted:
-        s.exitMessage = keepArchiveNotice() + keptArchiveHint(s.archivePath);
+        s.exitMessage = keepArchiveWithHint();
         return WIZ_ABORT;
       case SubmitResult::kNotStarted:
         failure = sent.error.empty() ? "Fatal error" : sent.error;

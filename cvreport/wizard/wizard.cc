@@ -105,8 +105,7 @@ void runWizard() {
     logMessage("Session has been canceled");
     // Declined on the submit page: the finished archive is not thrown away.
     if (reportSession.keepWorkDir) {
-      reportSession.exitMessage =
-          keepArchiveNotice() + keptArchiveHint(reportSession.archivePath);
+      setExitText(keepArchiveWithHint());
     }
   }
   if (int signalNumber = pendingInterrupt()) {
