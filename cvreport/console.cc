@@ -39,7 +39,12 @@ void reportError(const std::string& message) {
 // why it stays in the work directory (logged here), else nothing.
 std::string keepArchive(ReportSession& s) {
   std::string message;
-  if (keepReport(s, &message) == 0) return "";
+  std::string before = s.archivePath;
+  if (keepReport(s, &message) == 0) {
+    // An archive the run did not collect (--send) stays where it is.
+    if (s.archivePath != before) logMessage("Report kept in %s", s.archivePath.c_str());
+    return "";
+  }
   logMessage("%s", message.c_str());
   return printableText(message, LineBreaks::kSpace) + "\n";
 }
@@ -71,7 +76,6 @@ ConsoleStatus reportInterrupted(ReportSession& s, bool wasSending) {
 ConsoleStatus keepCollected(ReportSession& s) {
   std::string notKept = keepArchive(s);
   if (!notKept.empty()) fputs(notKept.c_str(), stderr);
-  logMessage("Report kept in %s", s.archivePath.c_str());
   printf("%s\n", collectedOnlyText(s.archivePath).c_str());
   return ConsoleStatus::kSubmitted;
 }

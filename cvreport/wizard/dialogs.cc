@@ -66,7 +66,13 @@ void showFatalError(const std::string& detail) {
 
 std::string keepArchiveNotice() {
   std::string message;
-  if (keepReport(reportSession, &message) == 0) return "";
+  std::string before = reportSession.archivePath;
+  if (keepReport(reportSession, &message) == 0) {
+    if (reportSession.archivePath != before) {
+      logMessage("Report kept in %s", reportSession.archivePath.c_str());
+    }
+    return "";
+  }
   logMessage("%s", message.c_str());
   return printableText(message, LineBreaks::kSpace) + "\n";
 }
@@ -101,7 +107,6 @@ bool showSubmitError(const std::string& detail) {
 void showCollectedOnly() {
   std::string notice = keepArchiveNotice();
   std::string text = notice + collectedOnlyText(reportSession.archivePath);
-  logMessage("Report kept in %s", reportSession.archivePath.c_str());
   setExitText(text);
   showMessageBox(tr("Report kept"), text.c_str(), tr("Exit"), nullptr, false);
 }

@@ -25,6 +25,7 @@ collected=$(cv_kept_reports | tail -n 1)
 printf 'The report was collected and kept in %s/cvreport.tgz\nTo send it later, from this host or any other that can reach the service: cvreport --send %s/cvreport.tgz\n' \
   "$collected" "$collected" >"$WORK/expected-tail"
 tail -n 2 "$OUT" | diff -u "$WORK/expected-tail" - >&2 || cv_fail "--collect-only's last lines differ"
+expect_contains /var/log/cvreport.log "Report kept in $collected/cvreport.tgz"
 (cd "$collected" && sha256sum --quiet -c cvreport.tgz.sha256) || cv_fail "the kept checksum does not verify"
 cmp -s <(tar xzOf "$collected/cvreport.tgz" description) "$collected/description" ||
   cv_fail "the kept contact file is not the archive's"
@@ -78,6 +79,7 @@ for case in "link:/var/lib/cvreport is a link or not a directory" \
   run_cvreport "${CV_CONTACT[@]}"
   expect_status 7
   expect_kept_report "Couldn't connect to server" "$why"
+  expect_contains /var/log/cvreport.log "The report could not be kept in $CV_KEPT_STORE: $why"
   expect_eq "$(ls -A "$WORK/elsewhere")" "" "files put through the link"
   rm -rf "$KEPT"
 done

@@ -81,6 +81,25 @@ expect_contains "$CV_SCREEN" "Your problem report was assigned ID"
 [ -z "$(cv_kept_reports)$(cv_work_dirs)" ] || cv_fail "report left: $(cv_kept_reports) $(cv_work_dirs)"
 rm -f /var/log/cvreport.log "$CV_OBSERVE/collector-pids"
 
+# SIGTERM while the service holds the upload: the archive is kept, and the
+# terminal says so before the hints.
+cv_service_mode stall
+tui_to_collection
+tui_wait_for "Submit report" 20
+tui_keys Enter
+stalled() { [ "$(cv_requests count outcome=stalled)" = 1 ]; }
+cv_wait_for 15 "the upload to reach the service" stalled
+kill -TERM "$(pgrep -o -xf "$BIN/cvreport")" # the wizard, not its upload worker
+tui_wait_exit
+expect_status 143
+dir=$(cv_kept_reports | tail -n 1)
+[ -n "$dir" ] || cv_fail "the interrupted upload's report was not kept"
+sed -n '/^Report interrupted by SIGTERM/,$p' "$CV_SCREEN" | tr -d '\n' |
+  grep -qF "Please send the $dir/cvreport.tgz file containing the generated report manually to support@corvanta.comTo send it later, from this host or any other that can reach the service: cvreport --send $dir/cvreport.tgz" ||
+  cv_fail "no hints after the interruption"
+cv_service_mode ok
+rm -rf "$dir"
+
 # --collect-only: the submit page says where the report was kept, and Exit
 # ends the wizard without a request.
 before=$(cv_requests count)
