@@ -76,7 +76,8 @@ StoreOpen openStore(bool create, UniqueFd& store, std::string* message) {
     return StoreOpen::kFailed;
   }
   UniqueFd parent;
-  StoreOpen opened = openOwnDir(varLib.get(), "cvreport", kKeptStoreParent, create, parent, message);
+  StoreOpen opened =
+      openOwnDir(varLib.get(), "cvreport", kKeptStoreParent, create, parent, message);
   if (opened != StoreOpen::kOpened) return opened;
   return openOwnDir(parent.get(), "kept", kKeptStorePath, create, store, message);
 }
@@ -323,7 +324,9 @@ int listKeptReports(std::vector<KeptReport>& reports, std::string* message) {
     KeptReport report;
     int suffix = 0;
     if (!parseEntryName(e->d_name, report.keptAt, suffix)) continue;
-    if (readEntry(store.get(), e->d_name, report)) found.emplace_back(report.keptAt, suffix, report);
+    if (readEntry(store.get(), e->d_name, report)) {
+      found.emplace_back(report.keptAt, suffix, report);
+    }
   }
   std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
     return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b));

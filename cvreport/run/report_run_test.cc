@@ -24,7 +24,8 @@ TEST(SendLaterHint, QuotesOnlyWhatTheShellWouldSplitOrExpand) {
   } cases[] = {
       {"/var/lib/cvreport/kept/20261208-101500-2/cvreport.tgz",
        "cvreport --send /var/lib/cvreport/kept/20261208-101500-2/cvreport.tgz"},
-      {"/tmp/cvreport.a+b=c:d_e/cvreport.tgz", "cvreport --send /tmp/cvreport.a+b=c:d_e/cvreport.tgz"},
+      {"/tmp/cvreport.a+b=c:d_e/cvreport.tgz",
+       "cvreport --send /tmp/cvreport.a+b=c:d_e/cvreport.tgz"},
       {"/tmp/my report.tgz", "cvreport --send '/tmp/my report.tgz'"},
       {"/tmp/it's $HOME*.tgz", "cvreport --send '/tmp/it'\\''s $HOME*.tgz'"},
       {"", "cvreport --send ''"},
