@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace cvreport {
 namespace {
@@ -18,24 +19,16 @@ TEST(ManualSendHint, NamesTheArchive) {
 }
 
 TEST(SendLaterHint, QuotesOnlyWhatTheShellWouldSplitOrExpand) {
-  struct Case {
-    const char* path;
-    const char* command;
-  } cases[] = {
-      {"/var/lib/cvreport/kept/20261208-101500-2/cvreport.tgz",
-       "cvreport --send /var/lib/cvreport/kept/20261208-101500-2/cvreport.tgz"},
-      {"/tmp/cvreport.a+b=c:d_e/cvreport.tgz",
-       "cvreport --send /tmp/cvreport.a+b=c:d_e/cvreport.tgz"},
-      {"/tmp/my report.tgz", "cvreport --send '/tmp/my report.tgz'"},
-      {"/tmp/it's $HOME*.tgz", "cvreport --send '/tmp/it'\\''s $HOME*.tgz'"},
-      {"", "cvreport --send ''"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(sendLaterHint(c.path),
-              std::string("To send it later, from this host or any other that can reach the "
-                          "service: ") + c.command)
-        << c.path;
-  }
+  const std::pair<const char*, const char*> cases[] = {
+      {"/var/lib/cvreport/kept/20261208-101500-2/x.tgz",
+       "/var/lib/cvreport/kept/20261208-101500-2/x.tgz"},
+      {"/tmp/a+b=c:d_e/x.tgz", "/tmp/a+b=c:d_e/x.tgz"},
+      {"/tmp/my report.tgz", "'/tmp/my report.tgz'"},
+      {"/tmp/it's $HOME*.tgz", "'/tmp/it'\\''s $HOME*.tgz'"},
+      {"", "''"}};
+  const std::string lead =
+      "To send it later, from this host or any other that can reach the service: cvreport --send ";
+  for (const auto& c : cases) EXPECT_EQ(sendLaterHint(c.first), lead + c.second) << c.first;
 }
 
 }  // namespace

@@ -38,18 +38,11 @@ expect_status 7
 expect_kept_report "Couldn't connect to server"
 outage=$KEPT
 
-size_text() {
-  awk -v b="$(stat -c %s "$1")" 'BEGIN {
-    if (b < 1024) { printf "%d bytes\n", b; exit }
-    split("KiB MiB GiB TiB", u, " "); v = b / 1024; i = 1
-    while (v >= 1024 && i < 4) { v /= 1024; i++ }
-    printf "%.1f %s\n", v, u[i] }'
-}
-kept_block() {
-  local entry=$1 subject=$2 name=${1##*/}
+kept_block() { # ENTRY SUBJECT: the entries are KiB-sized
+  local name=${1##*/} size
+  size=$(awk -v b="$(stat -c %s "$1/cvreport.tgz")" 'BEGIN { printf "%.1f KiB", b / 1024 }')
   printf 'Kept:    %s-%s-%s %s:%s:%s UTC\nSize:    %s\nSubject: %s\nSend:    cvreport --send %s/cvreport.tgz\n' \
-    "${name:0:4}" "${name:4:2}" "${name:6:2}" "${name:9:2}" "${name:11:2}" "${name:13:2}" \
-    "$(size_text "$entry/cvreport.tgz")" "$subject" "$entry"
+    "${name:0:4}" "${name:4:2}" "${name:6:2}" "${name:9:2}" "${name:11:2}" "${name:13:2}" "$size" "$2" "$1"
 }
 run_cvreport --kept
 expect_status 0
