@@ -7,6 +7,7 @@
 #include <string>
 
 #include "run/interrupt.h"
+#include "run/kept_store.h"
 #include "run/log.h"
 #include "run/report_run.h"
 #include "run/session.h"
@@ -34,27 +35,49 @@ void reportError(const std::string& message) {
   fprintf(stderr, "%s\n", printableText(message, LineBreaks::kKeep).c_str());
 }
 
-// Prints text and the manual-send hint on stderr and keeps the archive.
+// Moves the archive into the kept store; when it cannot, the line saying
+// why it stays in the work directory (logged here), else nothing.
+std::string keepArchive(ReportSession& s) {
+  std::string message;
+  std::string before = s.archivePath;
+  if (keepReport(s, &message) == 0) {
+    // An archive the run did not collect (--send) stays where it is.
+    if (s.archivePath != before) logMessage("Report kept in %s", s.archivePath.c_str());
+    return "";
+  }
+  logMessage("%s", message.c_str());
+  return printableText(message, LineBreaks::kSpace) + "\n";
+}
+
+// Keeps the archive and prints text and the hints naming where it is on
+// stderr.
 void reportKept(ReportSession& s, const std::string& text) {
+  std::string notKept = keepArchive(s);
   // Written whole: a service's free text may be longer than any buffer. It
   // reaches the terminal as printable text only.
-  fprintf(stderr, "%s\n%s\n", printableText(text, LineBreaks::kKeep).c_str(),
-          manualSendHint(s.archivePath).c_str());
-  s.keepWorkDir = true;
+  fprintf(stderr, "%s\n%s%s\n", printableText(text, LineBreaks::kKeep).c_str(), notKept.c_str(),
+          keptArchiveHint(s.archivePath).c_str());
 }
 
 // An interrupted run says so once, on the terminal and in the log; an
 // archive that was being sent is kept.
-ConsoleStatus reportInterrupted(ReportSession& s, bool keepArchive) {
+ConsoleStatus reportInterrupted(ReportSession& s, bool wasSending) {
   std::string text = interruptedText(pendingInterrupt());
   logMessage("%s", text.c_str());
-  if (keepArchive) {
-    fprintf(stderr, "%s\n%s\n", text.c_str(), manualSendHint(s.archivePath).c_str());
-    s.keepWorkDir = true;
+  if (wasSending) {
+    reportKept(s, text);
   } else {
     fprintf(stderr, "%s\n", text.c_str());
   }
   return ConsoleStatus::kInterrupted;
+}
+
+// --collect-only: the archive goes to the kept store, and nothing is sent.
+ConsoleStatus keepCollected(ReportSession& s) {
+  std::string notKept = keepArchive(s);
+  if (!notKept.empty()) fputs(notKept.c_str(), stderr);
+  printf("%s\n", collectedOnlyText(s.archivePath).c_str());
+  return ConsoleStatus::kSubmitted;
 }
 
 void printProblemId(const std::map<std::string, std::string>& replyValues, bool quiet) {
@@ -158,6 +181,7 @@ ConsoleStatus runConsoleReport() {
   run.watchInterrupts();
   ConsoleStatus status = ConsoleStatus::kSubmitted;
   if (!collect(s, status)) return status;
+  if (s.collectOnly) return keepCollected(s);
   return consoleUpload(s);
 }
 

@@ -1,12 +1,64 @@
 #include "kept_list.h"
 
 #include <stdio.h>
+#include <time.h>
+
+#include <string>
+#include <vector>
+
+#include "run/kept_store.h"
+#include "run/report_run.h"
+#include "run/text.h"
 
 namespace cvreport {
+namespace {
+
+std::string keptTimeText(time_t keptAt) {
+  struct tm utc;
+  char text[32];
+  if (!gmtime_r(&keptAt, &utc) || strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc) == 0) {
+    return "unknown";
+  }
+  return text;
+}
+
+std::string sizeText(long long bytes) {
+  static const char* const kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  double value = static_cast<double>(bytes);
+  size_t unit = 0;
+  while (value >= 1024 && unit + 1 < sizeof kUnits / sizeof kUnits[0]) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
+}  // namespace
 
 int runKeptList() {
-  fputs("cvreport: --kept is not available in this build\n", stderr);
-  return 1;
+  std::vector<KeptReport> reports;
+  std::string message;
+  if (listKeptReports(reports, &message) != 0) {
+    fprintf(stderr, "cvreport: %s\n", printableText(message, LineBreaks::kSpace).c_str());
+    return 1;
+  }
+  if (reports.empty()) {
+    puts("No kept reports.");
+    return 0;
+  }
+  bool first = true;
+  for (const KeptReport& report : reports) {
+    // The subject is the reporter's text, read back from a file.
+    std::string subject = printableText(report.subject, LineBreaks::kSpace);
+    printf("%sKept:    %s\nSize:    %s\nSubject: %s\nSend:    %s\n", first ? "" : "\n",
+           keptTimeText(report.keptAt).c_str(), sizeText(report.archiveBytes).c_str(),
+           subject.c_str(), sendLaterCommand(report.archivePath).c_str());
+    first = false;
+  }
+  return 0;
 }
 
 }  // namespace cvreport

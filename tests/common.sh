@@ -92,6 +92,8 @@ cv_bind() { mount --bind "$1" "$2"; }
 
 cv_overlay /etc
 cv_overlay /usr/libexec
+# Kept reports land under /var/lib: the host's own stay out of reach.
+cv_overlay /var/lib
 mount --bind "$CV_SANDBOX/tmp" /tmp
 mount --bind "$CV_SANDBOX/log" /var/log
 rm -f /etc/cvreport.conf /etc/orbelin-release /etc/sysconfig/cv
@@ -232,17 +234,36 @@ expect_lacks() { ! grep -qF -- "$2" "$1" || cv_fail "$1 holds [$2]"; }
 
 expect_empty() { [ ! -s "$1" ] || cv_fail "$1 is not empty"; }
 
-# Checks that stderr is REASON and the manual-send hint for the newest work
-# directory, which was kept with its contact file; sets KEPT to it.
-expect_kept_workdir() {
-  local reason=$1
-  KEPT=$(cv_work_dirs | tail -n 1)
-  [ -n "$KEPT" ] || cv_fail "no work directory kept"
-  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
-    "$reason" "$KEPT" >"$WORK/expected-err"
+CV_KEPT_STORE=/var/lib/cvreport/kept
+
+# Checks that stderr is REASON and the two hints naming the newest kept
+# report, which was moved out of /tmp with its contact file into a root-only
+# entry; sets KEPT to the entry. With WHY, the report could not be moved:
+# stderr says WHY before the hints, which name the work directory in /tmp
+# that was kept instead (KEPT), its contact file still under files/.
+expect_kept_report() {
+  local reason=$1 why=${2-} dir contact=description
+  if [ -n "$why" ]; then
+    KEPT=$(cv_work_dirs | tail -n 1)
+    contact=files/description
+    reason+=$'\n'"The report could not be kept in $CV_KEPT_STORE: $why"
+  else
+    KEPT=$(cv_kept_reports | tail -n 1)
+    [[ ${KEPT##*/} =~ ^[0-9]{8}-[0-9]{6}(-[0-9]+)?$ ]] || cv_fail "kept entry name [$KEPT]"
+    for dir in "${CV_KEPT_STORE%/*}" "$CV_KEPT_STORE" "$KEPT"; do
+      expect_eq "$(stat -c '%U %a' "$dir")" "root 700" "owner and mode of $dir"
+    done
+    [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left beside the kept report: $(cv_work_dirs)"
+  fi
+  [ -n "$KEPT" ] || cv_fail "no report kept"
+  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\nTo send it later, from this host or any other that can reach the service: cvreport --send %s/cvreport.tgz\n' \
+    "$reason" "$KEPT" "$KEPT" >"$WORK/expected-err"
   diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
-  [ -f "$KEPT/files/description" ] || cv_fail "contact file not kept"
+  [ -f "$KEPT/$contact" ] || cv_fail "contact file not kept"
 }
+
+# The entries of the kept-report store, oldest first.
+cv_kept_reports() { find "$CV_KEPT_STORE" -mindepth 1 -maxdepth 1 -type d 2>/dev/null | sort -V; }
 
 # The work directories cvreport left under /tmp.
 cv_work_dirs() { find /tmp -maxdepth 1 -name 'cvreport.??????' -type d | sort; }

@@ -53,7 +53,7 @@ _cvsim_basic_tools=(sh bash cat head tail sort uniq sed awk grep cut tr wc ls pr
 _cvsim_usr_bin_tools=" yum numactl quorix memdedup free df "
 
 # Directories whose writes already land in the sandbox.
-_cvsim_sandboxed=(/etc /usr/libexec /tmp /var/log)
+_cvsim_sandboxed=(/etc /usr/libexec /var/lib /tmp /var/log)
 _cvsim_proc_done=
 _cvsim_etc_cv_done=
 _cvsim_sys_replaced=()

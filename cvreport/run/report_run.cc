@@ -107,4 +107,28 @@ std::string manualSendHint(const std::string& archivePath) {
   return hint;
 }
 
+std::string sendLaterCommand(const std::string& archivePath) {
+  static const char kPlain[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./:=+-";
+  if (!archivePath.empty() && archivePath.find_first_not_of(kPlain) == std::string::npos) {
+    return "cvreport --send " + archivePath;
+  }
+  std::string quoted = "'";
+  for (char c : archivePath) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return "cvreport --send " + quoted + "'";
+}
+
+std::string sendLaterHint(const std::string& archivePath) {
+  return "To send it later, from this host or any other that can reach the service: " +
+         sendLaterCommand(archivePath);
+}
+
+std::string keptArchiveHint(const std::string& archivePath) {
+  return manualSendHint(archivePath) + "\n" + sendLaterHint(archivePath);
+}
+
+std::string collectedOnlyText(const std::string& archivePath) {
+  return "The report was collected and kept in " + archivePath + "\n" + sendLaterHint(archivePath);
+}
+
 }  // namespace cvreport

@@ -53,5 +53,16 @@ class ReportRun {
 
 // The sentence that asks the reporter to send a kept archive by hand.
 std::string manualSendHint(const std::string& archivePath);
+// The command that sends the archive, its path quoted for the shell when it
+// needs to be.
+std::string sendLaterCommand(const std::string& archivePath);
+// The line after manualSendHint: the exact command that sends the archive
+// later, the path quoted for the shell when it needs to be.
+std::string sendLaterHint(const std::string& archivePath);
+// Both lines, for an archive a failed or interrupted upload kept.
+std::string keptArchiveHint(const std::string& archivePath);
+// What a run that only collects says at its end: where the archive is and
+// the command that sends it.
+std::string collectedOnlyText(const std::string& archivePath);
 
 }  // namespace cvreport

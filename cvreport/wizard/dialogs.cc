@@ -2,6 +2,7 @@
 
 #include <newt.h>
 
+#include "run/kept_store.h"
 #include "run/log.h"
 #include "run/report_run.h"
 #include "run/session.h"
@@ -63,14 +64,51 @@ void showFatalError(const std::string& detail) {
   showMessageBox(tr("Error"), text.c_str(), tr("Exit"), nullptr, false);
 }
 
-void showSubmitError(const std::string& detail) {
+std::string keepArchiveNotice() {
+  std::string message;
+  std::string before = reportSession.archivePath;
+  if (keepReport(reportSession, &message) == 0) {
+    if (reportSession.archivePath != before) {
+      logMessage("Report kept in %s", reportSession.archivePath.c_str());
+    }
+    return "";
+  }
+  logMessage("%s", message.c_str());
+  return printableText(message, LineBreaks::kSpace) + "\n";
+}
+
+std::string keepArchiveWithHint() {
+  // The notice moves the archive: the hint names where it went.
+  std::string notice = keepArchiveNotice();
+  return notice + keptArchiveHint(reportSession.archivePath);
+}
+
+void setExitText(const std::string& text) {
+  // The command goes whole on its own line, so that it can be copied.
+  std::string command = sendLaterHint(reportSession.archivePath);
+  size_t at = text.rfind(command);
+  reportSession.exitMessage.clear();
+  layoutText(reportSession.exitMessage, text.substr(0, at), kExitTextWidth);
+  if (at != std::string::npos) reportSession.exitMessage += command;
+}
+
+bool showSubmitError(const std::string& detail) {
+  // Kept before the page names it; a retry that succeeds removes it again.
+  std::string hint = keepArchiveWithHint();
   // The detail is the service's text: newt would pass its escape sequences
   // on to the terminal.
-  std::string text = submitErrorText(printableText(detail, LineBreaks::kKeep),
-                                     manualSendHint(reportSession.archivePath));
-  layoutText(reportSession.exitMessage, text, kExitTextWidth);
-  reportSession.keepWorkDir = true;
-  showMessageBox(tr("Error"), text.c_str(), tr("Exit"), nullptr, false);
+  std::string text = submitErrorText(printableText(detail, LineBreaks::kKeep), hint);
+  setExitText(text);
+  bool retry = showMessageBox(tr("Error"), text.c_str(), tr("Exit"), tr("Retry"), false);
+  if (retry) reportSession.exitMessage.clear();
+  return retry;
+}
+
+void showCollectedOnly() {
+  std::string notice = keepArchiveNotice();
+  std::string text = notice + collectedOnlyText(reportSession.archivePath);
+  setExitText(text);
+  showMessageBox(tr("Report kept"), text.c_str(), tr("Exit"), nullptr, false);
 }
 
 void releaseBehindNotice(ReportRun& run) {

@@ -21,9 +21,21 @@ WizResult confirmCancel();
 void showStartError(const std::string& message);
 // Shows "Fatal error: detail!"; the lower layer has logged the cause.
 void showFatalError(const std::string& detail);
-// Also keeps the archive and leaves the failure with the manual-send hint
-// for the terminal after the wizard has ended.
-void showSubmitError(const std::string& detail);
+// Moves the archive into the kept store; when it cannot, the line saying
+// why it stays in the work directory (logged here), else nothing.
+std::string keepArchiveNotice();
+// The notice followed by the hints naming where the archive now is.
+std::string keepArchiveWithHint();
+// Leaves text, laid out, for the terminal after the wizard has ended; the
+// send-later command in it stays on one line.
+void setExitText(const std::string& text);
+// Keeps the archive and shows the failure with the hints naming it, which
+// it also leaves for the terminal after the wizard has ended; true when the
+// user asks to send it again (Retry), false for Exit.
+bool showSubmitError(const std::string& detail);
+// Keeps the archive that was collected only, and says where it is and how
+// to send it, on the screen and for the terminal afterwards.
+void showCollectedOnly();
 
 // Releases the run behind a "Cleaning up..." notice. Silent, as that is.
 void releaseBehindNotice(ReportRun& run);

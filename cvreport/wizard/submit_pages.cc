@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "run/kept_store.h"
+#include "run/log.h"
 #include "run/session.h"
 #include "submit/layout.h"
 #include "submit/upload_run.h"
@@ -14,6 +16,10 @@
 namespace cvreport {
 
 WizResult DlgWizStep4::run() {
+  if (reportSession.collectOnly) {
+    showCollectedOnly();
+    return WIZ_FINISH;
+  }
   if (!reportSession.archivePath.empty()) text = submitPageText(reportSession.archivePath);
   bool submit = showMessageBox(tr("Submit report"), text.c_str(), tr("Cancel"), tr("Submit"), true);
   if (submit) {
@@ -41,33 +47,53 @@ WizResult DlgWizStep4Send::run() {
   return code;
 }
 
-WizResult DlgWizStep4Send::send() {
-  ReportSession& s = reportSession;
+UploadOutcome DlgWizStep4Send::uploadOnce() {
   newtComponent shown = scale;
+  newtScaleSet(shown, 0);
+  newtRefresh();
   // A signal during the upload stops the worker: no report is filed that
   // the user will not see. The archive is kept (runWizard says so).
   reportRun_.watchInterrupts();
-  UploadOutcome sent = runUpload(s, [shown](int percent) {
+  UploadOutcome sent = runUpload(reportSession, [shown](int percent) {
     newtScaleSet(shown, static_cast<unsigned long long>(percent));
     newtRefresh();
   });
   reportRun_.stopWatchingInterrupts();
-  switch (sent.result) {
-    case SubmitResult::kAccepted:
-      s.replyValues = sent.replyValues;
-      return WIZ_NEXT;
-    case SubmitResult::kNotStarted:
-      showSubmitError(sent.error.empty() ? "Fatal error" : sent.error);
-      return WIZ_ABORT;
-    case SubmitResult::kInterrupted:
-      s.keepWorkDir = true;
-      return WIZ_ABORT;
-    case SubmitResult::kWaitFailed:
-      showSubmitError("Fatal error");
-      return WIZ_ABORT;
-    default:
-      showSubmitError(sent.replyMessage);
-      return WIZ_ABORT;
+  return sent;
+}
+
+WizResult DlgWizStep4Send::send() {
+  ReportSession& s = reportSession;
+  for (;;) {
+    UploadOutcome sent = uploadOnce();
+    std::string failure;
+    switch (sent.result) {
+      case SubmitResult::kAccepted:
+        s.replyValues = sent.replyValues;
+        dropRetriedArchive();
+        return WIZ_NEXT;
+      case SubmitResult::kInterrupted:
+        s.exitMessage = keepArchiveWithHint();
+        return WIZ_ABORT;
+      case SubmitResult::kNotStarted:
+        failure = sent.error.empty() ? "Fatal error" : sent.error;
+        break;
+      case SubmitResult::kWaitFailed:
+        failure = "Fatal error";
+        break;
+      default:
+        failure = sent.replyMessage;
+        break;
+    }
+    if (!showSubmitError(failure)) return WIZ_ABORT;
+  }
+}
+
+void DlgWizStep4Send::dropRetriedArchive() {
+  // A failed attempt kept the archive; once it is sent it is kept no more.
+  std::string message;
+  if (removeKeptReport(reportSession.archivePath, &message) != 0) {
+    logMessage("%s", message.c_str());
   }
 }
 

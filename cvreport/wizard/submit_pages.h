@@ -6,6 +6,7 @@
 #include <string>
 
 #include "run/report_run.h"
+#include "submit/upload_run.h"
 #include "wizard/page.h"
 
 namespace cvreport {
@@ -27,11 +28,15 @@ class DlgWizStep4Send : public WizDialog {
  public:
   explicit DlgWizStep4Send(ReportRun& reportRun) : reportRun_(reportRun) {}
   WizResult run() override;
+  // Uploads until it succeeds or the user gives up on the failure page.
   WizResult send();
 
   newtComponent scale = nullptr;
 
  private:
+  UploadOutcome uploadOnce();
+  void dropRetriedArchive();
+
   ReportRun& reportRun_;
 };
 

@@ -101,16 +101,20 @@ void runWizard() {
     if (run.hasWorkDir()) releaseBehindNotice(run);
     return;
   }
-  if (runPages(run)) logMessage("Session has been canceled");
+  if (runPages(run)) {
+    logMessage("Session has been canceled");
+    // Declined on the submit page: the finished archive is not thrown away.
+    if (reportSession.keepWorkDir) {
+      setExitText(keepArchiveWithHint());
+    }
+  }
   if (int signalNumber = pendingInterrupt()) {
-    // Said after the screen is restored, with the hint when the archive
-    // was about to be sent.
+    // Said after the screen is restored, before the hint the upload left
+    // when the archive was being sent.
     std::string text = interruptedText(signalNumber);
     logMessage("%s", text.c_str());
-    reportSession.exitMessage = text;
-    if (reportSession.keepWorkDir) {
-      reportSession.exitMessage += "\n" + manualSendHint(reportSession.archivePath);
-    }
+    std::string hint = reportSession.exitMessage;
+    reportSession.exitMessage = hint.empty() ? text : text + "\n" + hint;
   }
   releaseBehindNotice(run);
 }

@@ -98,7 +98,7 @@ rm /etc/sysconfig/cv
 ln -s /dev/zero /etc/orbelin-release
 cv_run timeout 60 "$BIN/cvreport" "${CV_CONTACT[@]}"
 expect_status 7
-expect_kept_workdir "Can't read version of Corvanta from /etc/orbelin-release: /etc/orbelin-release is not a regular file"
+expect_kept_report "Can't read version of Corvanta from /etc/orbelin-release: /etc/orbelin-release is not a regular file"
 rm -rf "$KEPT" /etc/orbelin-release
 printf 'Orbelin Nimbus Server 6.1.2 (build 7)\n' >/etc/orbelin-release.real
 ln -s /etc/orbelin-release.real /etc/orbelin-release

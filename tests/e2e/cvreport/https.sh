@@ -13,7 +13,7 @@ expect_status 7
 expect_contains "$ERR" "SSL peer certificate or SSH remote key was not OK"
 expect_contains "$ERR" "Please send the"
 expect_eq "$(cv_requests count auth=ok)" 0 "requests that passed"
-dir=$(cv_work_dirs | tail -n 1)
+dir=$(cv_kept_reports | tail -n 1)
 cmp -s "$dir/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "archive not kept"
 
 # Trusting the certificate host-wide (in the overlay of /etc) lets it through.

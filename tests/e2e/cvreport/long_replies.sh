@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Replies larger than any fixed buffer: a long refusal is shown whole before
-# the hint; a huge success reply is cut to what is kept and still gives the ID.
+# the hints; a huge success reply is cut to what is kept and still gives the ID.
 source "$(dirname "$0")/../../common.sh"
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
@@ -15,8 +15,8 @@ for i in 0000 0150 0299; do
   expect_contains "$ERR" "Detail line $i of a long refusal."
 done
 expect_eq "$(grep -c 'of a long refusal' "$ERR")" 300 "refusal lines shown"
-expect_eq "$(tail -n 1 "$ERR" | cut -c1-16)" "Please send the " "hint after the text"
-rm -rf "$(cv_work_dirs)"
+expect_eq "$(tail -n 2 "$ERR" | head -n 1 | cut -c1-16)" "Please send the " "hint after the text"
+rm -rf "$(cv_kept_reports)"
 
 cv_service_mode big-reply
 run_cvreport -q "${CV_CONTACT[@]}"

@@ -32,7 +32,7 @@ cv_service_config "HTTP_PROXY=http://$proxy"
 run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 7
 expect_contains "$ERR" "Please send the"
-rm -rf "$(cv_work_dirs | tail -n 1)"
+rm -rf "$(cv_kept_reports | tail -n 1)"
 
 # The host-wide setting, with the credentials before "@".
 before=$(proxied_posts)

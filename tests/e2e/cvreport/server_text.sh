@@ -32,7 +32,7 @@ cv_service_mode escapes500
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
 no_controls "$ERR"
-expect_kept_workdir '\x1b]0;owned\x07Disk\x1b[2J full\x0dProblemID: 999'
+expect_kept_report '\x1b]0;owned\x07Disk\x1b[2J full\x0dProblemID: 999'
 rm -rf "$KEPT"
 no_controls /var/log/cvreport.log
 expect_contains /var/log/cvreport.log 'The server returned an error: ERRCODE=17  \x1b]0;owned\x07Disk\x1b[2J full ProblemID: 999'
@@ -41,7 +41,7 @@ expect_contains /var/log/cvreport.log 'The server returned an error: ERRCODE=17 
 cv_service_mode empty503
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
-expect_kept_workdir "Server responded with HTTP code 503 (Service Unavailable)"
+expect_kept_report "Server responded with HTTP code 503 (Service Unavailable)"
 rm -rf "$KEPT"
 expect_contains /var/log/cvreport.log "The server returned an error: Server responded with HTTP code 503 (Service Unavailable)"
 
@@ -49,7 +49,7 @@ cv_service_mode redirect
 before=$(cv_requests count)
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
-expect_kept_workdir "Server responded with HTTP code 302 (Found)"
+expect_kept_report "Server responded with HTTP code 302 (Found)"
 rm -rf "$KEPT"
 # Not followed: only the Digest challenge and the post reached anything.
 expect_eq "$(($(cv_requests count) - before))" 2 "requests for one redirected report"

@@ -12,7 +12,7 @@ cv_service_config
 # Checks that stderr is the reason and the hint, and that the archive the
 # collector made is still where the hint says.
 expect_kept_archive() {
-  expect_kept_workdir "$1"
+  expect_kept_report "$1"
   cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
   rm -rf "$KEPT"
 }

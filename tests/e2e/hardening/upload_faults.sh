@@ -2,7 +2,7 @@
 # Upload faults that the cvreport cases leave out: a collector that exits 0
 # without leaving the archive, and a proxy that refuses the credentials it is
 # given. Each ends with status 7, the reason and the manual-send hint on
-# stderr, the work directory kept, and the reason in the log.
+# stderr, the report kept, and the reason in the log.
 source "$(dirname "$0")/../../common.sh"
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
@@ -10,17 +10,15 @@ export CV_OBSERVE=$WORK/observed
 cv_service_start
 cv_service_config
 
-# expect_kept REASON: stderr is REASON and the hint for the kept directory.
-expect_kept() { expect_kept_workdir "$1"; }
 
 # The collector succeeds but leaves no archive: libcurl cannot read the file
 # part and breaks the request off before it is complete, so the service
-# accepts nothing, and the files collected are kept.
+# accepts nothing, and the files collected are kept where they are.
 CV_COLLECTOR_NO_ARCHIVE=1 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
 reason=$(head -n 1 "$ERR")
 expect_eq "$reason" "Failed to open/read local data from file/application" "reason"
-expect_kept "$reason"
+expect_kept_report "$reason" "Can't open cvreport.tgz: No such file or directory"
 [ ! -e "$KEPT/cvreport.tgz" ] || cv_fail "an archive appeared"
 [ -f "$KEPT/files/payload.bin" ] || cv_fail "the collected files were not kept"
 expect_contains /var/log/cvreport.log "Can't submit report: $reason"
@@ -37,7 +35,7 @@ cv_service_config "HTTP_PROXY=http://127.0.0.1:$CV_PROXY_PORT" HTTP_PROXY_USER=p
 before=$(cv_requests count)
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
-expect_kept "Server responded with HTTP code 401"
+expect_kept_report "Server responded with HTTP code 401"
 cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
 expect_contains /var/log/cvreport.log "The server returned an error: Server responded with HTTP code 401"
 expect_eq "$(cv_requests count)" "$before" "requests that passed the proxy"

@@ -35,7 +35,7 @@ for row in "${rows[@]}"; do
   expect_status 7
   [ "$elapsed" -ge "$limit" ] || cv_fail "$mode: gave up after ${elapsed}s, before the limit"
   [ "$elapsed" -le $((limit + 20)) ] || cv_fail "$mode: took ${elapsed}s with a limit of ${limit}s"
-  expect_kept_workdir "$reason"
+  expect_kept_report "$reason"
   cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "$mode: kept archive differs"
   expect_contains /var/log/cvreport.log "Can't submit report: $reason"
   expect_eq "$(cv_requests last outcome)" "$outcome" "the service's record of $mode"

@@ -47,7 +47,7 @@ expect_contains "$OUT" "Your problem report was assigned ID 100001"
 cv_service_mode error500
 memcheck_run refused 7
 expect_contains "$ERR" "Disk full"
-dir=$(cv_work_dirs | tail -n 1)
+dir=$(cv_kept_reports | tail -n 1)
 cmp -s "$dir/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "the archive was not kept"
 
 cv_pass

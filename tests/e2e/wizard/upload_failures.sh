@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# A failed upload shows the reason with the manual-send hint, ends the
-# wizard, keeps the archive, and leaves the same text, laid out for 64
-# columns, on the restored terminal. Which failure gives which reason is
+# A failed upload keeps the archive in the kept store and shows the reason
+# with the hints naming it; Exit ends the wizard and leaves the same text,
+# laid out for 64 columns with the send command on one line, on the restored
+# terminal, while Retry sends the same archive again. Which failure gives which reason is
 # tests/e2e/cvreport/upload_failures.sh's table; here one reply proves the
 # wizard shows what the upload gave, and the failures of the wizard's own
 # worker handling (fork, wait) and a long reply show as the wizard lays out.
@@ -16,9 +17,10 @@ cv_service_config
 # Submits from the collection page and waits for the error dialog.
 submit_and_fail() {
   tui_wait_for "Submit report" 20
-  dir=$(cv_work_dirs)
   tui_keys Enter
   tui_wait_for "Failed to submit your report:" 30
+  dir=$(cv_kept_reports | tail -n 1)
+  [ -n "$dir" ] || cv_fail "no report kept on the failure page"
 }
 
 # After Exit: the terminal holds the failure text and the hint, the archive
@@ -34,11 +36,15 @@ expect_kept() {
     echo "    $reason"
     echo
     echo "$hint" | fold -s -w 64 | sed 's/ *$//'
+    echo "To send it later, from this host or any other that can reach the service: cvreport --send $dir/cvreport.tgz"
   } >"$WORK/expected-exit-text"
   sed -n '/^Failed to submit your report:/,$p' "$CV_SCREEN" | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' \
     >"$WORK/exit-text"
-  diff -u "$WORK/expected-exit-text" "$WORK/exit-text" >&2 || cv_fail "exit text differs"
-  expect_eq "$(cv_work_dirs)" "$dir" "kept work directory"
+  # The screen is 80 columns wide: the command's line wraps there.
+  tr -d '\n' <"$WORK/exit-text" | diff -u <(tr -d '\n' <"$WORK/expected-exit-text") - >&2 ||
+    cv_fail "exit text differs"
+  expect_eq "$(cv_kept_reports)" "$dir" "kept report"
+  [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left: $(cv_work_dirs)"
   cmp -s "$dir/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
   expect_contains /var/log/cvreport.log "Session finished"
   expect_lacks /var/log/cvreport.log "Session has been canceled"
@@ -51,9 +57,60 @@ cv_service_mode error500
 tui_to_collection
 submit_and_fail
 expect_contains "$CV_SCREEN" "Disk full"
-expect_contains "$CV_SCREEN" "Please send the $dir/cvreport.tgz file"
+expect_contains "$CV_SCREEN" "$dir/cvreport.tgz"
 expect_kept "Disk full"
 expect_contains "$CV_RECORDS/requests.jsonl" '"status": 500'
+
+# Retry, once the service is back, sends the same archive without
+# collecting again; sent, it is kept no more.
+cv_service_mode error500
+rm -f "$CV_OBSERVE/collector-pids"
+tui_to_collection
+submit_and_fail
+cv_service_mode ok
+tui_keys Right Enter
+tui_wait_for "Congratulations!" 30
+expect_eq "$(cv_requests count auth=ok status=200)" 1 "accepted uploads"
+expect_eq "$(cv_requests part report sha256)" "$(sha256sum <"$CV_OBSERVE/archive.tgz" | cut -d' ' -f1)" "retried archive"
+expect_eq "$(wc -l <"$CV_OBSERVE/collector-pids")" 1 "collectors started"
+tui_keys Enter
+tui_wait_exit
+[ -z "$(cv_kept_reports)$(cv_work_dirs)" ] || cv_fail "report left: $(cv_kept_reports) $(cv_work_dirs)"
+rm -f /var/log/cvreport.log "$CV_OBSERVE/collector-pids"
+
+# SIGTERM while the service holds the upload: the archive is kept, and the
+# terminal says so before the hints.
+cv_service_mode stall
+tui_to_collection
+tui_wait_for "Submit report" 20
+tui_keys Enter
+stalled() { [ "$(cv_requests count outcome=stalled)" = 1 ]; }
+cv_wait_for 15 "the upload to reach the service" stalled
+kill -TERM "$(pgrep -o -xf "$BIN/cvreport")" # the wizard, not its upload worker
+tui_wait_exit
+expect_status 143
+dir=$(cv_kept_reports | tail -n 1)
+[ -n "$dir" ] || cv_fail "the interrupted upload's report was not kept"
+sed -n '/^Report interrupted by SIGTERM/,$p' "$CV_SCREEN" | tr -d '\n' |
+  grep -qF "Please send the $dir/cvreport.tgz file containing the generated report manually to support@corvanta.comTo send it later, from this host or any other that can reach the service: cvreport --send $dir/cvreport.tgz" ||
+  cv_fail "no hints after the interruption"
+cv_service_mode ok
+rm -rf "$dir"
+
+# --collect-only: the submit page says where the report was kept, and Exit
+# ends the wizard without a request.
+before=$(cv_requests count)
+tui_to_collection --collect-only
+tui_wait_for "The report was collected and kept in" 20
+dir=$(cv_kept_reports | tail -n 1)
+[ -n "$dir" ] || cv_fail "--collect-only kept nothing"
+tui_keys Enter
+tui_wait_exit
+expect_status 0
+tr -d '\n' <"$CV_SCREEN" | grep -qF "cvreport --send $dir/cvreport.tgz" || cv_fail "no send command"
+expect_eq "$(cv_requests count)" "$before" "requests made by --collect-only"
+cmp -s "$dir/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
+rm -rf "$dir"
 
 # The upload worker cannot be forked (the collector was the first fork).
 cv_service_mode ok
