@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "submit/upload_run.h"
+
 namespace cvreport {
 namespace {
 
@@ -140,6 +142,21 @@ TEST(UploadReply, AReplyWithoutTextNamesTheStatus) {
   for (const auto& c : cases) {
     EXPECT_EQ(replyWithReason(c.reply, c.status), c.expected) << c.reply << c.status;
   }
+}
+
+TEST(UploadRetry, PausesAndTheirAnnouncement) {
+  const struct {
+    int next;
+    long retryAfter;
+    int pause;
+  } cases[] = {
+      {2, 0, 2}, {3, 0, 8}, {2, 1, 1}, {3, 30, 30}, {2, 60, 60}, {2, 61, 60}, {3, 3600, 60},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(retryPauseSeconds(c.next, c.retryAfter), c.pause) << c.next << " " << c.retryAfter;
+  }
+  EXPECT_EQ(retryAnnouncement("Couldn't connect to server", 8, 3),
+            "Upload failed (Couldn't connect to server); trying again in 8 s (attempt 3 of 3)");
 }
 
 }  // namespace
