@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "run/email_address.h"
 #include "run/interrupt.h"
 #include "run/kept_store.h"
 #include "run/log.h"
@@ -137,10 +138,19 @@ bool collect(ReportSession& s, ConsoleStatus& status) {
 }  // namespace
 
 ConsoleStatus consoleUpload(ReportSession& s) {
-  UploadOutcome sent = runUpload(s, [](int percent) {
+  UploadFollower follower;
+  follower.percent = [](int percent) {
     printf("Upload progress: %d%%\n", percent);
     fflush(stdout);
-  });
+  };
+  // With -q stdout is for scripts, yet a retry's pause must not pass in
+  // silence: the line goes to stderr then.
+  FILE* retryStream = s.quiet ? stderr : stdout;
+  follower.retry = [retryStream](const std::string& line) {
+    fprintf(retryStream, "%s\n", printableText(line, LineBreaks::kSpace).c_str());
+    fflush(retryStream);
+  };
+  UploadOutcome sent = runUpload(s, follower);
   switch (sent.result) {
     case SubmitResult::kAccepted:
       printProblemId(sent.replyValues, s.quiet);
@@ -164,6 +174,12 @@ ConsoleStatus runConsoleReport() {
   ReportRun run(s);
   std::string message;
   int started = run.start(&message);
+  // The wizard would not take this address; the console sends it as given.
+  if (!isValidEmail(s.contact.email)) {
+    s.startWarnings.push_back("Warning: the e-mail address '" + s.contact.email +
+                              "' does not look valid; the service's notification will not "
+                              "reach it");
+  }
   for (const std::string& warning : s.startWarnings) {
     logMessage("%s", warning.c_str());
     fprintf(stderr, "%s\n", printableText(warning, LineBreaks::kKeep).c_str());

@@ -1,7 +1,10 @@
 #include "run/interrupt.h"
 
+#include <errno.h>
+#include <poll.h>
 #include <signal.h>
 #include <string.h>
+#include <time.h>
 
 namespace cvreport {
 namespace {
@@ -42,6 +45,29 @@ void stopWatchingInterrupts() {
 }
 
 int pendingInterrupt() { return gPending; }
+
+bool pauseUnlessInterrupted(int seconds) {
+  // Blocked while gPending is looked at, and let through only inside
+  // ppoll: a signal between the look and the wait still ends the wait.
+  sigset_t blocked, previous;
+  sigemptyset(&blocked);
+  for (int signalNumber : kSignals) sigaddset(&blocked, signalNumber);
+  sigprocmask(SIG_BLOCK, &blocked, &previous);
+  struct timespec now, end;
+  clock_gettime(CLOCK_MONOTONIC, &end);
+  end.tv_sec += seconds;
+  for (;;) {
+    if (gPending != 0) break;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    long long leftNanos = (end.tv_sec - now.tv_sec) * 1000000000LL + (end.tv_nsec - now.tv_nsec);
+    if (leftNanos <= 0) break;
+    struct timespec left = {static_cast<time_t>(leftNanos / 1000000000LL),
+                            static_cast<long>(leftNanos % 1000000000LL)};
+    if (ppoll(nullptr, 0, &left, &previous) < 0 && errno != EINTR) break;
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  return gPending == 0;
+}
 
 void setInterruptTarget(pid_t target) { gTarget = target; }
 

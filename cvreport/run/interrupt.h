@@ -21,6 +21,10 @@ void watchInterrupts();
 void stopWatchingInterrupts();
 // The signal received since watchInterrupts, 0 when none.
 int pendingInterrupt();
+// Waits seconds, or less when one of the signals is (or already was)
+// received while they are watched: the wait ends at once, with no window in
+// which a signal could slip by. False when a signal ended it.
+bool pauseUnlessInterrupted(int seconds);
 // The child the next signal is passed on to: a pid, a negative process
 // group, or 0 for none. The caller clears it once the child is reaped.
 void setInterruptTarget(pid_t target);

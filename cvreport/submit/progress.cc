@@ -18,8 +18,10 @@ int uploadPercent(curl_off_t uploadTotal, curl_off_t uploadNow) {
 
 bool replyDeadlinePassed(ReplyDeadline& deadline, curl_off_t uploadTotal, curl_off_t uploadNow,
                          double now) {
+  bool whole = uploadTotal > 0 && uploadNow >= uploadTotal;
+  if (whole) deadline.bodySent = true;
   if (deadline.limitSeconds <= 0) return false;
-  if (uploadTotal <= 0 || uploadNow < uploadTotal) {
+  if (!whole) {
     deadline.running = false;
     return false;
   }

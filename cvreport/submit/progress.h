@@ -21,11 +21,15 @@ struct ReplyDeadline {
   bool running = false;
   double startedAt = 0;
   bool expired = false;
+  // The whole body of a request with one has gone out: from then on the
+  // service may have filed the report, so a failure is never retried.
+  bool bodySent = false;
 };
 
 // True once the body has been sent (uploadNow == uploadTotal) for more than
 // the limit at now (seconds on a monotonic clock). The clock starts again
-// when a new request sends its body (a Digest retry).
+// when a new request sends its body (a Digest retry). Sets bodySent, with
+// or without a limit, once a non-empty body has gone out whole.
 bool replyDeadlinePassed(ReplyDeadline& deadline, curl_off_t uploadTotal, curl_off_t uploadNow,
                          double now);
 

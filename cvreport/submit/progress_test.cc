@@ -63,34 +63,40 @@ TEST(ProgressLines, WorkerWritesOnlyChangedPercentages) {
 }
 
 TEST(ReplyDeadline, RunsOnlyOnceTheBodyIsSent) {
-  // (total, sent, now) in order, and whether the deadline has passed.
+  // (total, sent, now) in order, whether the deadline has passed and
+  // whether a whole body has gone out by then.
   const struct {
     curl_off_t total, sent;
     double now;
-    bool passed;
+    bool passed, bodySent;
   } steps[] = {
-      {0, 0, 0, false},        // nothing known yet: no clock
-      {0, 0, 100, false},
-      {1000, 10, 101, false},  // sending
-      {1000, 1000, 102, false},  // all sent: the clock starts
-      {1000, 1000, 111, false},
-      {1000, 0, 112, false},   // a second request (a Digest retry) sends again
-      {1000, 1000, 113, false},  // the clock starts afresh
-      {1000, 1000, 123, false},  // exactly the limit
-      {1000, 1000, 123.5, true},
-      {1000, 1000, 124, true},
+      {0, 0, 0, false, false},        // nothing known yet (a challenge's empty body)
+      {0, 0, 100, false, false},
+      {1000, 10, 101, false, false},  // sending
+      {1000, 999, 101, false, false},
+      {1000, 1000, 102, false, true},  // all sent: the clock starts
+      {1000, 1000, 111, false, true},
+      {1000, 0, 112, false, true},   // a second request (a Digest retry) sends again
+      {1000, 1000, 113, false, true},  // the clock starts afresh
+      {1000, 1000, 123, false, true},  // exactly the limit
+      {1000, 1000, 123.5, true, true},
+      {1000, 1000, 124, true, true},
   };
   ReplyDeadline deadline;
   deadline.limitSeconds = 10;
   for (const auto& step : steps) {
     EXPECT_EQ(replyDeadlinePassed(deadline, step.total, step.sent, step.now), step.passed)
         << step.now;
+    EXPECT_EQ(deadline.bodySent, step.bodySent) << step.now;
   }
   EXPECT_TRUE(deadline.expired);
 
-  ReplyDeadline none;  // 0: waits for ever
+  ReplyDeadline none;  // 0: waits for ever, and still sees the body go out
+  EXPECT_FALSE(replyDeadlinePassed(none, 10, 9, 0));
+  EXPECT_FALSE(none.bodySent);
   EXPECT_FALSE(replyDeadlinePassed(none, 10, 10, 0));
   EXPECT_FALSE(replyDeadlinePassed(none, 10, 10, 1e9));
+  EXPECT_TRUE(none.bodySent);
 }
 
 TEST(CollectorProgress, ReadsProgressLinesOnly) {

@@ -149,30 +149,91 @@ FormFields buildFormFields(const ContactInfo& contact, const std::string& versio
   };
 }
 
-UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
-                          const ReportConfig& config, long& httpStatus, std::string& reply,
-                          bool& acceptedReply, CURLcode& transferError) {
-  httpStatus = -1;
-  acceptedReply = false;
-  transferError = CURLE_OK;
-  std::string uri = configValue(config, "SUBMIT_URI");
-  if (uri.empty()) return UploadResult::kNoRequest;
-  CURL* curl = curl_easy_init();
-  if (!curl) return UploadResult::kNoRequest;
+std::string urlWithoutCredentials(const std::string& url) {
+  // Userinfo ends at the last "@" before the authority ends: a password
+  // may hold "@" itself, never "/", "?" or "#".
+  size_t scheme = url.find("://");
+  size_t authority = scheme == std::string::npos ? 0 : scheme + 3;
+  size_t end = url.find_first_of("/?#", authority);
+  if (end == std::string::npos) end = url.size();
+  size_t at = url.rfind('@', end == 0 ? 0 : end - 1);
+  if (at == std::string::npos || at < authority || at >= end) return url;
+  return url.substr(0, authority) + url.substr(at + 1);
+}
 
-  curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
-  std::string userPassword =
-      joinCredentials(configValue(config, "SUBMIT_USER"), configValue(config, "SUBMIT_PASSWORD"));
-  if (userPassword.empty()) userPassword = defaultCredential();
-  curl_easy_setopt(curl, CURLOPT_USERPWD, userPassword.c_str());
-  std::string proxyUrl, proxyCredentials;  // must outlive the transfer
-  setProxy(curl, config, proxyUrl, proxyCredentials);
+std::string transferFailureText(const TransferReport& transfer, const std::string& reason) {
+  std::string text = "Can't submit the report to " + transfer.uri + ": " + reason;
+  if (!transfer.proxy.empty()) text += " (through the proxy " + transfer.proxy + ")";
+  return text;
+}
+
+namespace {
+
+bool isRetryableTransferError(CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SSL_CONNECT_ERROR:  // the handshake broken off, not refused
+    case CURLE_OPERATION_TIMEDOUT:
+      return true;
+    default:  // a refused certificate among them
+      return false;
+  }
+}
+
+bool hasProblemId(const std::string& reply) {
+  std::map<std::string, std::string> values;
+  std::string message;
+  parseServerReply(reply, values, message);
+  return values.count("REPID") != 0;
+}
+
+}  // namespace
+
+bool mayRetryUpload(UploadResult result, const TransferReport& transfer) {
+  if (result == UploadResult::kTransferFailed) {
+    return !transfer.bodySent && isRetryableTransferError(transfer.transferError);
+  }
+  if (result != UploadResult::kTransferred) return false;
+  long status = transfer.httpStatus;
+  if (status != 502 && status != 503 && status != 504) return false;
+  if (hasProblemId(transfer.reply)) return false;
+  // A proxy's page after the whole body went out may hide a report the
+  // service filed before it went away.
+  return transfer.acceptedReply || !transfer.bodySent;
+}
+
+std::string retryReason(UploadResult result, const TransferReport& transfer) {
+  if (result == UploadResult::kTransferred) return httpStatusSentence(transfer.httpStatus);
+  switch (transfer.transferError) {
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SSL_CONNECT_ERROR:
+      return "Connection closed or reset before the report was sent";
+    case CURLE_OPERATION_TIMEDOUT:
+      return "Timed out before the report was sent";
+    default:
+      return curl_easy_strerror(transfer.transferError);
+  }
+}
+
+namespace {
+
+// Everything but the address, the form and where the reply goes.
+void setTransferOptions(CURL* curl, ReplyDeadline& deadline) {
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
   // The authenticated request goes on a fresh connection. A proxy that keeps
   // no client connection alive closes the challenge's connection after its
   // answer; on a loaded host that close can arrive only once the next
   // request is under way, and libcurl does not resend a form whose body
-  // failed to go out ("Failed sending data to the peer").
+  // failed to go out ("Failed sending data to the peer"). Nor does libcurl
+  // send a body twice: it resends a request by itself only on a reused
+  // connection, and the service would file the report a second time.
   curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   // No overall limit, but a service that accepts the connection and then
   // stops reading or answering must not hold the report for ever.
@@ -182,7 +243,6 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   }
   // A trickling reply keeps clear of the stall limit: the reply as a whole
   // has a time of its own once the body is sent.
-  ReplyDeadline deadline;
   deadline.limitSeconds = kReplyTimeoutSeconds;
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, reportUploadProgress);
@@ -195,23 +255,79 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeReplyBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
+}
+
+void readReplyInfo(CURL* curl, TransferReport& transfer) {
+  long status = 0;
+  if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
+    transfer.httpStatus = status;
+  }
+  transfer.acceptedReply = checkContentType(curl, transfer.httpStatus, transfer.reply);
+  // libcurl turns an HTTP-date into the seconds until then as well.
+  curl_off_t retryAfter = 0;
+  if (curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0) {
+    transfer.retryAfter = retryAfter > 3600 ? 3600 : static_cast<long>(retryAfter);
+  }
+}
+
+}  // namespace
+
+UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+                          const ReportConfig& config, TransferReport& transfer) {
+  transfer = TransferReport();
+  std::string uri = configValue(config, "SUBMIT_URI");
+  if (uri.empty()) return UploadResult::kNoRequest;
+  CURL* curl = curl_easy_init();
+  if (!curl) return UploadResult::kNoRequest;
+
+  curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
+  std::string userPassword =
+      joinCredentials(configValue(config, "SUBMIT_USER"), configValue(config, "SUBMIT_PASSWORD"));
+  if (userPassword.empty()) userPassword = defaultCredential();
+  curl_easy_setopt(curl, CURLOPT_USERPWD, userPassword.c_str());
+  std::string proxyUrl, proxyCredentials;  // must outlive the transfer
+  setProxy(curl, config, proxyUrl, proxyCredentials);
+  transfer.uri = urlWithoutCredentials(uri);
+  transfer.proxy = urlWithoutCredentials(proxyUrl);
+  ReplyDeadline deadline;
+  setTransferOptions(curl, deadline);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer.reply);
   curl_easy_setopt(curl, CURLOPT_URL, uri.c_str());
   curl_mime* form = buildForm(curl, archivePath, fields);
   curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
 
   CURLcode result = curl_easy_perform(curl);
-  if (result == CURLE_OK) {
-    long status = 0;
-    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) httpStatus = status;
-    acceptedReply = checkContentType(curl, httpStatus, reply);
-  }
+  if (result == CURLE_OK) readReplyInfo(curl, transfer);
   curl_mime_free(form);
   curl_easy_cleanup(curl);
-  transferError = result;
+  transfer.transferError = result;
+  transfer.bodySent = deadline.bodySent;
   if (result == CURLE_ABORTED_BY_CALLBACK && deadline.expired) return UploadResult::kReplyTimedOut;
   return result == CURLE_OK ? UploadResult::kTransferred : UploadResult::kTransferFailed;
 }
+
+namespace {
+
+// Writes the reply and ends the worker for a transfer that got one.
+[[noreturn]] void finishWithReply(TransferReport& transfer, bool retryable) {
+  std::string& reply = transfer.reply;
+  long httpStatus = transfer.httpStatus;
+  bool accepted = httpStatus == 200 && transfer.acceptedReply;
+  if (!accepted) reply = replyWithReason(reply, httpStatus);
+  if (!reply.empty() && reply.back() == '\n') reply.pop_back();
+  // The service's own Digest refusal: the configured credentials are wrong.
+  if (httpStatus == 401) reply += std::string("\n") + kCredentialsRefusedText;
+  fwrite(reply.data(), 1, reply.size(), stdout);
+  putchar('\n');
+  // A 200 that is not the service's own reply did not come from the
+  // service: the report may never have arrived, so the archive is kept.
+  if (accepted) exitWorker(WorkerExit::kAccepted);
+  if (!reply.empty() && reply.front() == '\n') reply.erase(0, 1);
+  logMessage("The server returned an error: %s", reply.c_str());
+  exitWorker(retryable ? WorkerExit::kRetryable : WorkerExit::kRefused);
+}
+
+}  // namespace
 
 void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
                      const ReportConfig& config) {
@@ -224,42 +340,29 @@ void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
     exitWorker(WorkerExit::kVersionUnreadable);
   }
 
-  long httpStatus = -1;
-  bool acceptedReply = false;
-  std::string reply;
-  CURLcode transferError = CURLE_OK;
-  UploadResult result = uploadReport(archivePath, buildFormFields(contact, version), config,
-                                     httpStatus, reply, acceptedReply, transferError);
-  if (result == UploadResult::kTransferred && !(httpStatus == 200 && acceptedReply)) {
-    reply = replyWithReason(reply, httpStatus);
+  TransferReport transfer;
+  UploadResult result =
+      uploadReport(archivePath, buildFormFields(contact, version), config, transfer);
+  bool retryable = mayRetryUpload(result, transfer);
+  if (retryable) {
+    printf("RETRY_AFTER=%ld\nRETRY_REASON=%s\n", transfer.retryAfter,
+           retryReason(result, transfer).c_str());
   }
-  if (!reply.empty() && reply.back() == '\n') reply.pop_back();
-  if (result == UploadResult::kTransferred) {
-    fwrite(reply.data(), 1, reply.size(), stdout);
-    putchar('\n');
-    // A 200 that is not the service's own reply did not come from the
-    // service: the report may never have arrived, so the archive is kept.
-    if (httpStatus == 200 && acceptedReply) exitWorker(WorkerExit::kAccepted);
-    if (!reply.empty() && reply.front() == '\n') reply.erase(0, 1);
-    logMessage("The server returned an error: %s", reply.c_str());
-    exitWorker(WorkerExit::kRefused);
-  }
+  if (result == UploadResult::kTransferred) finishWithReply(transfer, retryable);
   if (result == UploadResult::kNoRequest) {
     logMessage("Can't initialize network library");
     printf("\nCan't initialize network library\n");
     exitWorker(WorkerExit::kNothingSent);
   }
-  if (result == UploadResult::kReplyTimedOut) {
-    std::string text = "The service did not finish its reply within " +
-                       std::to_string(kReplyTimeoutSeconds) + " seconds";
-    logMessage("Can't submit report: %s", text.c_str());
-    printf("\n%s\n", text.c_str());
-    exitWorker(WorkerExit::kReplyTimedOut);
-  }
-  const char* error = curl_easy_strerror(transferError);
-  logMessage("Can't submit report: %s", error);
-  printf("\n%s\n", error);
-  exitWorker(WorkerExit::kTransferFailed);
+  std::string reason = result == UploadResult::kReplyTimedOut
+                           ? "The service did not finish its reply within " +
+                                 std::to_string(kReplyTimeoutSeconds) + " seconds"
+                           : curl_easy_strerror(transfer.transferError);
+  logMessage("Can't submit report: %s", reason.c_str());
+  printf("\n%s\n", transferFailureText(transfer, reason).c_str());
+  if (retryable) exitWorker(WorkerExit::kRetryable);
+  exitWorker(result == UploadResult::kReplyTimedOut ? WorkerExit::kReplyTimedOut
+                                                    : WorkerExit::kTransferFailed);
 }
 
 }  // namespace cvreport

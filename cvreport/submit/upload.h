@@ -18,7 +18,12 @@ using FormFields = std::map<std::string, std::string>;
 inline constexpr size_t kMaxReplyBytes = 1024 * 1024;
 
 // How the upload worker ends: its exit status, which the parent tells
-// apart. Its stdout has the service's reply, or the reason for the user.
+// apart. Its stdout has its PROGRESS=N lines, then the service's reply or
+// the reason for the user (value lines, a blank line, the text). Before
+// that reply, a kRetryable worker writes two value lines of its own:
+//   RETRY_AFTER=N    the seconds the service asked to wait, 0 when none
+//   RETRY_REASON=T   one short line for the retry's announcement
+// The parent takes the first of each, which the service cannot forge.
 enum class WorkerExit : int {
   kAccepted = 0,                   // the service took the report
   kSetupFailed = kChildSetupFailed,  // the child's plumbing
@@ -27,6 +32,7 @@ enum class WorkerExit : int {
   kTransferFailed = 4,             // connection, proxy, TLS, a stall
   kRefused = 5,                    // an error status, or a reply not the service's
   kReplyTimedOut = 6,              // the reply did not end in kReplyTimeoutSeconds
+  kRetryable = 7,                  // failed before the service could have filed it
 };
 
 // The upload worker's body, run in a child whose stdout is the parent's
@@ -41,11 +47,38 @@ enum class UploadResult {
   kReplyTimedOut,   // the reply did not end within kReplyTimeoutSeconds
 };
 
-// Runs in the worker; acceptedReply tells whether the reply came as the
-// service's own "text/plain". Silent: runUploadWorker reports the outcome.
+// What one upload attempt saw.
+struct TransferReport {
+  long httpStatus = -1;
+  std::string reply;
+  bool acceptedReply = false;  // the reply came as the service's own "text/plain"
+  CURLcode transferError = CURLE_OK;
+  bool bodySent = false;       // the whole authenticated body went out
+  long retryAfter = 0;         // the service's Retry-After in seconds, 0: none
+  std::string uri;             // the address and proxy tried, without credentials
+  std::string proxy;
+};
+
+// Runs in the worker. Silent: runUploadWorker reports the outcome.
 UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
-                          const ReportConfig& config, long& httpStatus, std::string& reply,
-                          bool& acceptedReply, CURLcode& transferError);
+                          const ReportConfig& config, TransferReport& transfer);
+// Whether the attempt failed before the service could have filed the
+// report, so that another is safe: the connection not made, or lost or
+// stalled before the whole body went out, or a 502, 503 or 504 without a
+// REPID (from a proxy only while the body had not gone out whole). Never a
+// refused certificate or another refusal.
+bool mayRetryUpload(UploadResult result, const TransferReport& transfer);
+// The short reason the announcement of a retry gives.
+std::string retryReason(UploadResult result, const TransferReport& transfer);
+// The user's text for a failed transfer: the address tried, the reason and
+// the proxy, if any.
+std::string transferFailureText(const TransferReport& transfer, const std::string& reason);
+// url without the user name and password it may hold; unchanged otherwise.
+std::string urlWithoutCredentials(const std::string& url);
+// The line added to the service's refusal of the credentials (a 401).
+inline constexpr char kCredentialsRefusedText[] =
+    "The service refused the credentials: check SUBMIT_USER and SUBMIT_PASSWORD in "
+    "/etc/cvreport.conf";
 // libcurl write callback: keeps up to kMaxReplyBytes, consumes all.
 size_t writeReplyBody(char* data, size_t size, size_t count, void* reply);
 // Seconds an upload may go on at under one byte per second (sending or

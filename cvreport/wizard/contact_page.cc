@@ -2,6 +2,7 @@
 
 #include <newt.h>
 
+#include "run/email_address.h"
 #include "run/log.h"
 #include "run/session.h"
 #include "submit/contact_file.h"

@@ -7,6 +7,7 @@
 #include "run/kept_store.h"
 #include "run/log.h"
 #include "run/session.h"
+#include "run/text.h"
 #include "submit/layout.h"
 #include "submit/upload_run.h"
 #include "wizard/dialogs.h"
@@ -31,9 +32,12 @@ WizResult DlgWizStep4::run() {
 }
 
 WizResult DlgWizStep4Send::run() {
-  newtGrid grid = newtCreateGrid(1, 1);
+  newtGrid grid = newtCreateGrid(1, 2);
   scale = newtScale(-1, -1, 15, 100);
   placeComponent(grid, 0, 0, scale, 1, 0);
+  // Empty until a failed attempt is announced; room for the longest line.
+  retryNotice = newtTextbox(-1, -1, kRetryNoticeWidth, 3, NEWT_FLAG_WRAP);
+  placeComponent(grid, 0, 1, retryNotice, 1, 0);
   WizResult code = WIZ_ABORT;
   {
     GridWindow window(grid, tr("Sending..."));
@@ -42,6 +46,7 @@ WizResult DlgWizStep4Send::run() {
     code = send();
   }
   scale = nullptr;
+  retryNotice = nullptr;
   // Keys pressed while the window was up must not answer the next page.
   newtClearKeyBuffer();
   return code;
@@ -49,15 +54,24 @@ WizResult DlgWizStep4Send::run() {
 
 UploadOutcome DlgWizStep4Send::uploadOnce() {
   newtComponent shown = scale;
+  newtComponent notice = retryNotice;
   newtScaleSet(shown, 0);
+  newtTextboxSetText(notice, "");
   newtRefresh();
-  // A signal during the upload stops the worker: no report is filed that
-  // the user will not see. The archive is kept (runWizard says so).
-  reportRun_.watchInterrupts();
-  UploadOutcome sent = runUpload(reportSession, [shown](int percent) {
+  UploadFollower follower;
+  follower.percent = [shown](int percent) {
     newtScaleSet(shown, static_cast<unsigned long long>(percent));
     newtRefresh();
-  });
+  };
+  follower.retry = [shown, notice](const std::string& line) {
+    newtScaleSet(shown, 0);
+    newtTextboxSetText(notice, printableText(line, LineBreaks::kSpace).c_str());
+    newtRefresh();
+  };
+  // A signal during the upload or a retry's pause stops it: no report is
+  // filed that the user will not see. The archive is kept (runWizard says so).
+  reportRun_.watchInterrupts();
+  UploadOutcome sent = runUpload(reportSession, follower);
   reportRun_.stopWatchingInterrupts();
   return sent;
 }

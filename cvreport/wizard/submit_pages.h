@@ -32,8 +32,10 @@ class DlgWizStep4Send : public WizDialog {
   WizResult send();
 
   newtComponent scale = nullptr;
+  newtComponent retryNotice = nullptr;  // the announcement of a retry
 
  private:
+  static constexpr int kRetryNoticeWidth = 50;
   UploadOutcome uploadOnce();
   void dropRetriedArchive();
 

@@ -53,6 +53,21 @@ Modes (what an authenticated, well-formed upload gets; 401s never vary):
                     recorded with outcome "trickled"
   slow-read         as "ok", but the body is read at 2 MiB a second, so
                     that a test can interrupt an upload that would finish
+  close-after-body  read the whole body, record it (outcome
+                    "closed-after-body", with its parts), then close the
+                    connection without an answer
+
+Modes with a count fail the first N times and then behave as "ok"; the
+count starts again whenever the mode in force changes:
+  reset-connections:N  reset (RST, SO_LINGER 0) each of the first N
+                    connections as soon as it is accepted, before a
+                    request is read; each recorded with outcome
+                    "reset-at-accept" (method and auth null)
+  reset-mid-body:N  read about 64 KiB of an authenticated upload's body,
+                    then reset the connection; outcome "reset-mid-body"
+  busy:N:S          answer an authenticated upload, body read, with 503
+                    text/plain "ERRCODE=503\n\nThe service is busy.\n" and
+                    "Retry-After: S" (S as given: seconds or an HTTP-date)
 
 Nothing is printed on stdout.  One log line per request goes to stderr.
 Port and pid files are removed again on a clean exit (SIGTERM/SIGINT).
@@ -123,6 +138,7 @@ import signal
 import socket
 import socketserver
 import ssl
+import struct
 import subprocess
 import sys
 import tempfile
@@ -134,7 +150,19 @@ MODES = (
     "ok", "ok-norepid", "ok-charset", "error500", "html", "html500",
     "notype", "close-mid-upload", "stall", "big-reply", "error500-long",
     "escapes", "escapes500", "empty503", "redirect", "trickle", "slow-read",
+    "close-after-body", "reset-connections", "reset-mid-body", "busy",
 )
+# Modes that take a count (and busy, a Retry-After) after a colon.
+COUNTED_MODES = ("reset-connections", "reset-mid-body", "busy")
+
+
+def mode_known(mode):
+    """Whether mode names a mode, with a count where it takes one."""
+    name, _, rest = mode.partition(":")
+    if name not in COUNTED_MODES:
+        return name in MODES and not rest
+    count, _, extra = rest.partition(":")
+    return count.isdigit() and (bool(extra) == (name == "busy"))
 
 # How fast a "slow-read" upload is taken in, in bytes a second.
 SLOW_READ_RATE = 2 * 1024 * 1024
@@ -644,6 +672,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def handle(self):
         conn = self.connection
+        mode = self._current_mode()
+        self.server.note_mode(mode)
+        if mode.startswith("reset-connections:") and self.server.take_failure(mode):
+            self.server.recorder.write({
+                "n": self.server.recorder.next_request(), "time": time.time(),
+                "conn": self.conn_id, "mode": mode, "method": None, "auth": None,
+                "status": None, "outcome": "reset-at-accept", "parts": None,
+                "body_bytes": 0})
+            log("conn %d: reset at accept (%s)" % (self.conn_id, mode))
+            self._reset()
+            return
         if isinstance(conn, ssl.SSLSocket):
             # Handshake here, not in accept(), so one slow or broken client
             # cannot hold up the listening thread.
@@ -785,6 +824,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self._recorded = True
         self.server.recorder.write(rec)
 
+    def _reset(self):
+        """Closes with an RST rather than a FIN: unsent and unread data go."""
+        try:
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                       struct.pack("ii", 1, 0))
+        except OSError:
+            pass
+        self.connection.close()
+        self.close_connection = True
+
     def _abrupt_close(self):
         try:
             self.connection.shutdown(socket.SHUT_RDWR)
@@ -924,6 +973,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             rec["auth"] = "ok"
 
+        busy_after = None
+        name = mode.partition(":")[0]
+        if name in COUNTED_MODES and mode_known(mode):
+            if name != "reset-connections" and self.server.take_failure(mode):
+                busy_after = mode.split(":", 2)[2] if name == "busy" else None
+                mode = name
+            else:
+                mode = "ok"
+
         if mode == "stall":
             rec["outcome"] = "stalled"
             rec_w(rec)
@@ -937,7 +995,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
 
         try:
-            if mode == "close-mid-upload":
+            if mode in ("close-mid-upload", "reset-mid-body"):
                 got = 0
                 while got < CLOSE_AFTER:
                     d = body.read(min(READ_CHUNK, CLOSE_AFTER - got))
@@ -945,6 +1003,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                         break
                     got += len(d)
                 rec["body_bytes"] = body.total
+                if mode == "reset-mid-body":
+                    rec["outcome"] = "reset-mid-body"
+                    rec_w(rec)
+                    self._reset()
+                    return None
                 rec["outcome"] = "closed-mid-upload"
                 rec_w(rec)
                 self._abrupt_close()
@@ -1018,6 +1081,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             return lambda: self._reply(400, b"ERRCODE=400\n\nBad chunked body\n")
 
+        if mode == "close-after-body":
+            rec["outcome"] = "closed-after-body"
+            rec_w(rec)
+            self._abrupt_close()
+            return None
+        if mode == "busy":
+            rec["status"] = 503
+            rec["outcome"] = "replied"
+            rec_w(rec)
+            return lambda: self._reply(
+                503, b"ERRCODE=503\n\nThe service is busy.\n",
+                extra=[("Retry-After", busy_after)])
         if mode == "redirect":
             rec["status"] = 302
             rec["outcome"] = "replied"
@@ -1033,7 +1108,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         status, rtype, rbody = self._mode_reply(mode)
         rec["status"] = status
         rec["outcome"] = "replied"
-        if mode not in MODES:
+        if not mode_known(mode):
             rec["error"] = "unknown mode"
         rec_w(rec)
         return lambda: self._reply(status, rbody, rtype)
@@ -1043,6 +1118,27 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     block_on_close = False
     allow_reuse_address = True
+    counted_mode = None
+    failures_left = 0
+    failures_lock = threading.Lock()
+
+    def note_mode(self, mode):
+        """A mode other than the last one seen starts the count again; each
+        new connection brings the mode in force here."""
+        with self.failures_lock:
+            if mode != self.counted_mode:
+                self.counted_mode = mode
+                counted = mode.partition(":")[0] in COUNTED_MODES and mode_known(mode)
+                self.failures_left = int(mode.split(":")[1]) if counted else 0
+
+    def take_failure(self, mode):
+        """Whether this use of a counted mode is one of its first N."""
+        self.note_mode(mode)
+        with self.failures_lock:
+            if self.failures_left <= 0:
+                return False
+            self.failures_left -= 1
+            return True
 
     def server_bind(self):
         # HTTPServer.server_bind does a reverse DNS lookup we have no use for.
@@ -1110,7 +1206,7 @@ def main():
         ap.error("--user and --password are required unless --no-auth")
     if cfg.https and not cfg.cert_dir:
         ap.error("--https needs --cert-dir")
-    if cfg.mode not in MODES:
+    if not mode_known(cfg.mode):
         ap.error("unknown --mode %r (one of %s)" % (cfg.mode, ", ".join(MODES)))
     os.makedirs(cfg.record_dir, exist_ok=True)
     cfg.record_dir = os.path.abspath(cfg.record_dir)

@@ -59,4 +59,13 @@ run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 0
 expect_contains "$OUT" "ProblemID: 770042"
 
+# An address the wizard would refuse is sent as given, after one warning
+# (its control characters made visible); the status is unchanged.
+contact=("${CV_CONTACT[@]}")
+contact[5]=$'ada+tag\e]0;x\a@example.net'
+run_cvreport -q "${contact[@]}"
+expect_status 0
+expect_eq "$(cat "$ERR")" "Warning: the e-mail address 'ada+tag\x1b]0;x\x07@example.net' does not look valid; the service's notification will not reach it" "warning"
+expect_eq "$(cv_requests part email value)" "${contact[5]}" "the address sent"
+
 cv_pass

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # TLS: an untrusted certificate is refused with libcurl's text and the
-# archive kept; once the host trusts the certificate the report goes through.
+# archive kept, at once and never tried again; once the host trusts the certificate the report goes through.
 source "$(dirname "$0")/../../common.sh"
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
@@ -10,8 +10,10 @@ cv_service_config
 
 run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 7
-expect_contains "$ERR" "SSL peer certificate or SSH remote key was not OK"
+expect_contains "$ERR" "Can't submit the report to $CV_SERVICE_URL: SSL peer certificate or SSH remote key was not OK"
 expect_contains "$ERR" "Please send the"
+# With -q a retry would be announced on stderr.
+expect_lacks "$ERR" "trying again"
 expect_eq "$(cv_requests count auth=ok)" 0 "requests that passed"
 dir=$(cv_kept_reports | tail -n 1)
 cmp -s "$dir/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "archive not kept"

@@ -137,4 +137,22 @@ expect_status 0
 expect_contains "$CV_SCREEN" "Detail line 0299 of a long refusal."
 expect_contains "$CV_SCREEN" "containing the generated report manually to support@corvanta.com"
 
+# A busy service: the Sending window announces the retry under its scale
+# for the pause the service asked, and the next attempt gets the report in.
+cv_service_mode busy:1:4
+filed=$(cv_requests count status=200)
+cv_on_fail "cat '$WORK/sending'"
+tui_to_collection
+tui_wait_for "Submit report" 20
+tui_keys Enter
+tui_wait_for "(attempt 2 of 3)" 30
+cp "$CV_SCREEN" "$WORK/sending"
+expect_contains "$WORK/sending" "Upload failed (Server responded"
+expect_contains "$WORK/sending" "trying again in 4 s"
+tui_wait_for "Congratulations!" 30
+tui_keys Enter
+tui_wait_exit
+expect_status 0
+expect_eq "$(cv_requests count status=200)" $((filed + 1)) "reports filed"
+
 cv_pass
