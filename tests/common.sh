@@ -206,6 +206,36 @@ cv_proxy_start() {
   cv_on_exit "bash '$SRC/tests/support/proxy.sh' stop '$dir'"
 }
 
+# Starts a loopback listener that takes connections and never says a word
+# (a service whose TLS never answers); sets CV_SILENT_PORT. Each connection
+# it takes adds a line to $CV_SILENT_ACCEPTED.
+cv_silent_start() {
+  local dir=$WORK/silent
+  mkdir -p "$dir"
+  CV_SILENT_ACCEPTED=$dir/accepted
+  : >"$CV_SILENT_ACCEPTED"
+  python3 -c 'import socket, sys
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(16)
+open(sys.argv[1] + "/port.new", "w").write(str(s.getsockname()[1]))
+__import__("os").rename(sys.argv[1] + "/port.new", sys.argv[1] + "/port")
+held = []
+while True:
+    held.append(s.accept()[0])
+    with open(sys.argv[1] + "/accepted", "a") as f:
+        f.write("connection\n")' "$dir" </dev/null >/dev/null 2>&1 &
+  cv_on_exit "cv_stop_process $!"
+  cv_wait_for 15 "the silent listener to write its port" test -s "$dir/port"
+  CV_SILENT_PORT=$(cat "$dir/port")
+}
+
+# The line a report prints before collecting when the check before it found
+# the service unreachable for REASON.
+cv_unreachable_warning() {
+  printf 'Warning: the support service cannot be reached (%s); the report will be collected and kept for sending later' "$1"
+}
+
 # --- checks ---------------------------------------------------------------
 
 # cv_on_fail COMMAND: a step that shows more of the failed case's state.
@@ -233,13 +263,17 @@ expect_lacks() { ! grep -qF -- "$2" "$1" || cv_fail "$1 holds [$2]"; }
 expect_empty() { [ ! -s "$1" ] || cv_fail "$1 is not empty"; }
 
 # Checks that stderr is REASON and the manual-send hint for the newest work
-# directory, which was kept with its contact file; sets KEPT to it.
+# directory, which was kept with its contact file; sets KEPT to it. With
+# WARNING, that line comes first (the service was found unreachable).
 expect_kept_workdir() {
-  local reason=$1
+  local reason=$1 warning=${2:-}
   KEPT=$(cv_work_dirs | tail -n 1)
   [ -n "$KEPT" ] || cv_fail "no work directory kept"
-  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
-    "$reason" "$KEPT" >"$WORK/expected-err"
+  {
+    [ -z "$warning" ] || printf '%s\n' "$warning"
+    printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
+      "$reason" "$KEPT"
+  } >"$WORK/expected-err"
   diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
   [ -f "$KEPT/files/description" ] || cv_fail "contact file not kept"
 }

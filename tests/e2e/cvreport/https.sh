@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # TLS: an untrusted certificate is refused with libcurl's text and the
-# archive kept; once the host trusts the certificate the report goes through.
+# archive kept, after the check before collecting has warned; once the host
+# trusts the certificate the report goes through.
 source "$(dirname "$0")/../../common.sh"
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
@@ -10,6 +11,11 @@ cv_service_config
 
 run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 7
+# The check before collecting found it already, and the report went on.
+port=${CV_SERVICE_URL#https://127.0.0.1:}
+port=${port%%/*}
+expect_eq "$(head -n 1 "$ERR" | sed 's/: SSL certificate problem: .*)/)/')" \
+  "$(cv_unreachable_warning "the certificate of 127.0.0.1:$port is not trusted")" "warning line"
 expect_contains "$ERR" "SSL peer certificate or SSH remote key was not OK"
 expect_contains "$ERR" "Please send the"
 expect_eq "$(cv_requests count auth=ok)" 0 "requests that passed"
@@ -22,6 +28,7 @@ cert=$(find "$WORK/cert" -name '*.pem' -o -name '*.crt' | grep -v key | head -n 
 cat "$cert" >>/etc/ssl/certs/ca-certificates.crt
 run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 0
+expect_empty "$ERR"
 expect_contains "$OUT" "ProblemID: 100001"
 
 cv_pass

@@ -12,7 +12,7 @@ cv_service_config
 # Checks that stderr is the reason and the hint, and that the archive the
 # collector made is still where the hint says.
 expect_kept_archive() {
-  expect_kept_workdir "$1"
+  expect_kept_workdir "$@"
   cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
   rm -rf "$KEPT"
 }
@@ -55,11 +55,13 @@ expect_eq "$(cv_requests count auth=bad)" 1 "refused authenticated requests"
 expect_contains /var/log/cvreport.log "The server returned an error: ERRCODE=401  Authentication required."
 expect_kept_archive "Authentication required."
 
-# 7: nothing listens at the address: libcurl's text.
+# 7: nothing listens at the address: libcurl's text, after the warning of
+# the check before collecting.
 cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
-expect_kept_archive "Couldn't connect to server"
+expect_kept_archive "Couldn't connect to server" \
+  "$(cv_unreachable_warning "cannot connect to 127.0.0.1:9: Connection refused")"
 expect_contains /var/log/cvreport.log "Can't submit report: Couldn't connect to server"
 
 # 7: a release file with the wrong content stops the worker before it sends.
