@@ -132,14 +132,19 @@ tui_fill_contact() {
   tui_keys Enter
 }
 
-# Starts the wizard and walks it to the collection page with valid details.
-tui_to_collection() {
+# Starts the wizard and walks it through the contact page with valid details.
+tui_past_contact() {
   tui_start "$@"
   tui_wait_for "Welcome to Corvanta Problem Report wizard!"
   tui_keys Enter
   tui_wait_for "Problem Description:"
   tui_fill_contact "Ada Admin" "Example Hosting" "ada@example.net" "Containers stop" \
     "All containers stopped."
+}
+
+# Starts the wizard and walks it to the collection page with valid details.
+tui_to_collection() {
+  tui_past_contact "$@"
   tui_wait_for "Gathering information..."
 }
 
