@@ -206,29 +206,19 @@ cv_proxy_start() {
   cv_on_exit "bash '$SRC/tests/support/proxy.sh' stop '$dir'"
 }
 
-# Starts a loopback listener that takes connections and never says a word
-# (a service whose TLS never answers); sets CV_SILENT_PORT. Each connection
-# it takes adds a line to $CV_SILENT_ACCEPTED.
+# Starts a loopback listener that never takes a connection off its queue (a
+# TLS service that never answers, an http address that passes the check
+# before collecting); sets CV_SILENT_PORT.
 cv_silent_start() {
-  local dir=$WORK/silent
-  mkdir -p "$dir"
-  CV_SILENT_ACCEPTED=$dir/accepted
-  : >"$CV_SILENT_ACCEPTED"
-  python3 -c 'import socket, sys
-s = socket.socket()
-s.bind(("127.0.0.1", 0))
-s.listen(16)
-open(sys.argv[1] + "/port.new", "w").write(str(s.getsockname()[1]))
-__import__("os").rename(sys.argv[1] + "/port.new", sys.argv[1] + "/port")
-held = []
-while True:
-    held.append(s.accept()[0])
-    with open(sys.argv[1] + "/accepted", "a") as f:
-        f.write("connection\n")' "$dir" </dev/null >/dev/null 2>&1 &
+  python3 -c 'import socket, time
+s = socket.create_server(("127.0.0.1", 0))
+print(s.getsockname()[1], flush=True)
+time.sleep(3600)' </dev/null >"$WORK/silent-port" 2>&1 &
   cv_on_exit "cv_stop_process $!"
-  cv_wait_for 15 "the silent listener to write its port" test -s "$dir/port"
-  CV_SILENT_PORT=$(cat "$dir/port")
+  cv_wait_for 15 "the silent listener to write its port" test -s "$WORK/silent-port"
+  CV_SILENT_PORT=$(cat "$WORK/silent-port")
 }
+cv_silent_connected() { [ -n "$(ss -Htn state established "( dport = :$CV_SILENT_PORT )")" ]; }
 
 # The line a report prints before collecting when the check before it found
 # the service unreachable for REASON.
@@ -266,14 +256,12 @@ expect_empty() { [ ! -s "$1" ] || cv_fail "$1 is not empty"; }
 # directory, which was kept with its contact file; sets KEPT to it. With
 # WARNING, that line comes first (the service was found unreachable).
 expect_kept_workdir() {
-  local reason=$1 warning=${2:-}
+  local reason=$1
   KEPT=$(cv_work_dirs | tail -n 1)
   [ -n "$KEPT" ] || cv_fail "no work directory kept"
-  {
-    [ -z "$warning" ] || printf '%s\n' "$warning"
+  { [ -z "${2:-}" ] || printf '%s\n' "$2"
     printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\n' \
-      "$reason" "$KEPT"
-  } >"$WORK/expected-err"
+    "$reason" "$KEPT"; } >"$WORK/expected-err"
   diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
   [ -f "$KEPT/files/description" ] || cv_fail "contact file not kept"
 }

@@ -73,14 +73,15 @@ std::string connectionFailure(const Attempt& a) {
 // were still checked. -1 with the reason otherwise.
 int tunnelRefusal(const Attempt& a, std::string* reason) {
   long code = a.connectCode;
+  std::string status = " (HTTP " + std::to_string(code) + ")";
   if (code == 401 || code == 407) {
-    *reason = "the proxy " + a.proxy + " refused its credentials (HTTP " +
-              std::to_string(code) + ")";
+    *reason = "the proxy " + a.proxy + " refused its credentials" + status;
     return -1;
   }
-  if (!a.https && (code == 403 || code == 405 || code == 501)) return 0;
-  *reason = "the proxy " + a.proxy + " could not reach " + a.service + " (HTTP " +
-            std::to_string(code) + ")";
+  bool noTunnels = code == 403 || code == 405 || code == 501;
+  if (noTunnels && !a.https) return 0;
+  *reason = "the proxy " + a.proxy + (noTunnels ? " refused a tunnel to " : " could not reach ") +
+            a.service + status;
   return -1;
 }
 

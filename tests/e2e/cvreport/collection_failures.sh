@@ -5,7 +5,6 @@ source "$(dirname "$0")/../../common.sh"
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
 export CV_OBSERVE=$WORK/observed
-# An address that answers the check before collecting; nothing is sent.
 cv_silent_start
 cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit"
 

@@ -7,7 +7,6 @@ source "$SRC/tests/tui.sh"
 
 tui_paced_collector
 export CV_PACE_DELAY=0.2
-# An address that answers the check before collecting; nothing is sent.
 cv_silent_start
 cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit"
 
