@@ -27,7 +27,7 @@ WizResult DlgWizStep3::checkService() {
   if (reportSession.collectOnly) return WIZ_NEXT;
   std::string reason;
   int reached = 0;
-  runBehindNotice(tr("Checking the connection to the support service..."), [&] {
+  runBehindNotice(tr("Checking the support service..."), [&] {
     // Ctrl-C, SIGTERM or SIGHUP ends the check and the wizard.
     reportRun_.watchInterrupts();
     reached = checkServiceReachable(reportSession.config, &reason);
