@@ -86,6 +86,8 @@ int tunnelRefusal(const Attempt& a, std::string* reason) {
 }
 
 int explainFailure(CURLcode result, const Attempt& a, std::string* reason) {
+  // Whatever code libcurl gives a refused CONNECT, the proxy's answer says more.
+  if (!a.proxy.empty() && a.connectCode >= 300) return tunnelRefusal(a, reason);
   switch (result) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
@@ -114,7 +116,6 @@ int explainFailure(CURLcode result, const Attempt& a, std::string* reason) {
     default:
       break;
   }
-  if (!a.proxy.empty() && a.connectCode >= 300) return tunnelRefusal(a, reason);
   *reason = a.service + ": " + (a.detail.empty() ? curl_easy_strerror(result) : a.detail);
   return -1;
 }
