@@ -50,6 +50,7 @@ struct Attempt {
   bool https = false;
   long connectCode = 0;  // the proxy's answer to CONNECT
   bool nameFound = false;
+  bool connected = false;  // to the proxy, when there is one
   int osError = 0;
   std::string detail;  // libcurl's own sentence
 };
@@ -101,7 +102,9 @@ int explainFailure(CURLcode result, const Attempt& a, std::string* reason) {
         *reason = lookupFailure(a) + " within " + std::to_string(kPreflightSeconds) + " seconds";
         return -1;
       }
-      *reason = (a.proxy.empty() ? a.service : a.service + " through the proxy " + a.proxy) +
+      *reason = (a.proxy.empty()  ? a.service
+                 : a.connected ? a.service + " through the proxy " + a.proxy
+                               : "the proxy " + a.proxy) +
                 " did not answer within " + std::to_string(kPreflightSeconds) + " seconds";
       return -1;
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -166,6 +169,9 @@ int checkServiceReachable(const ReportConfig& config, std::string* reason) {
   curl_off_t lookupMicros = 0;
   attempt.nameFound = curl_easy_getinfo(h, CURLINFO_NAMELOOKUP_TIME_T, &lookupMicros) == CURLE_OK &&
                       lookupMicros > 0;
+  curl_off_t connectMicros = 0;
+  attempt.connected = curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connectMicros) == CURLE_OK &&
+                      connectMicros > 0;
   return explainFailure(result, attempt, reason);
 }
 
