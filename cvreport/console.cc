@@ -16,6 +16,7 @@
 #include "submit/collector.h"
 #include "submit/contact_file.h"
 #include "submit/layout.h"
+#include "submit/preflight.h"
 #include "submit/upload_run.h"
 
 namespace cvreport {
@@ -135,6 +136,23 @@ bool collect(ReportSession& s, ConsoleStatus& status) {
   return true;
 }
 
+// Says before minutes of collection that the report will not get through
+// now; the run goes on, and the upload's outcome decides the status. False
+// with the status when a signal ended the check.
+bool warnWhenUnreachable(ReportSession& s, ConsoleStatus& status) {
+  if (s.collectOnly) return true;
+  std::string reason;
+  if (checkServiceReachable(s.config, &reason) == 0) return true;
+  if (pendingInterrupt()) {
+    status = reportInterrupted(s, false);
+    return false;
+  }
+  std::string text = unreachableWarning(reason);
+  logMessage("%s", text.c_str());
+  fprintf(stderr, "%s\n", printableText(text, LineBreaks::kKeep).c_str());
+  return true;
+}
+
 }  // namespace
 
 ConsoleStatus consoleUpload(ReportSession& s) {
@@ -196,6 +214,7 @@ ConsoleStatus runConsoleReport() {
   // them and end the run cleanly instead of leaving them behind.
   run.watchInterrupts();
   ConsoleStatus status = ConsoleStatus::kSubmitted;
+  if (!warnWhenUnreachable(s, status)) return status;
   if (!collect(s, status)) return status;
   if (s.collectOnly) return keepCollected(s);
   return consoleUpload(s);

@@ -208,6 +208,26 @@ cv_proxy_start() {
   cv_on_exit "bash '$SRC/tests/support/proxy.sh' stop '$dir'"
 }
 
+# Starts a loopback listener that never takes a connection off its queue (a
+# TLS service that never answers, an http address that passes the check
+# before collecting); sets CV_SILENT_PORT.
+cv_silent_start() {
+  python3 -c 'import socket, time
+s = socket.create_server(("127.0.0.1", 0))
+print(s.getsockname()[1], flush=True)
+time.sleep(3600)' </dev/null >"$WORK/silent-port" 2>&1 &
+  cv_on_exit "cv_stop_process $!"
+  cv_wait_for 15 "the silent listener to write its port" test -s "$WORK/silent-port"
+  CV_SILENT_PORT=$(cat "$WORK/silent-port")
+}
+cv_silent_connected() { [ -n "$(ss -Htn state established "( dport = :$CV_SILENT_PORT )")" ]; }
+
+# The line a report prints before collecting when the check before it found
+# the service unreachable for REASON.
+cv_unreachable_warning() {
+  printf 'Warning: the support service cannot be reached (%s); the report will be collected and kept for sending later' "$1"
+}
+
 # --- checks ---------------------------------------------------------------
 
 # cv_on_fail COMMAND: a step that shows more of the failed case's state.
@@ -240,9 +260,10 @@ CV_KEPT_STORE=/var/lib/cvreport/kept
 # report, which was moved out of /tmp with its contact file into a root-only
 # entry; sets KEPT to the entry. With WHY, the report could not be moved:
 # stderr says WHY before the hints, which name the work directory in /tmp
-# that was kept instead (KEPT), its contact file still under files/.
+# that was kept instead (KEPT), its contact file still under files/. With
+# WARNING, that line comes first (the service was found unreachable).
 expect_kept_report() {
-  local reason=$1 why=${2-} dir contact=description
+  local reason=$1 why=${2-} warning=${3-} dir contact=description
   if [ -n "$why" ]; then
     KEPT=$(cv_work_dirs | tail -n 1)
     contact=files/description
@@ -256,8 +277,9 @@ expect_kept_report() {
     [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left beside the kept report: $(cv_work_dirs)"
   fi
   [ -n "$KEPT" ] || cv_fail "no report kept"
-  printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\nTo send it later, from this host or any other that can reach the service: cvreport --send %s/cvreport.tgz\n' \
-    "$reason" "$KEPT" "$KEPT" >"$WORK/expected-err"
+  { [ -z "$warning" ] || printf '%s\n' "$warning"
+    printf '%s\nPlease send the %s/cvreport.tgz file containing the generated report manually to support@corvanta.com\nTo send it later, from this host or any other that can reach the service: cvreport --send %s/cvreport.tgz\n' \
+      "$reason" "$KEPT" "$KEPT"; } >"$WORK/expected-err"
   diff -u "$WORK/expected-err" "$ERR" >&2 || cv_fail "stderr differs"
   [ -f "$KEPT/$contact" ] || cv_fail "contact file not kept"
 }

@@ -132,7 +132,8 @@ tui_fill_contact() {
   tui_keys Enter
 }
 
-# Starts the wizard and walks it to the collection page with valid details.
+# Starts the wizard and walks it to the collection page with valid details
+# (or to the screen TUI_AFTER_CONTACT names).
 tui_to_collection() {
   tui_start "$@"
   tui_wait_for "Welcome to Corvanta Problem Report wizard!"
@@ -140,7 +141,7 @@ tui_to_collection() {
   tui_wait_for "Problem Description:"
   tui_fill_contact "Ada Admin" "Example Hosting" "ada@example.net" "Containers stop" \
     "All containers stopped."
-  tui_wait_for "Gathering information..."
+  tui_wait_for "${TUI_AFTER_CONTACT:-Gathering information...}" 20
 }
 
 # Whether the cursor stands on the first screen line that shows text,

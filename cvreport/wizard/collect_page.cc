@@ -7,7 +7,9 @@
 #include "run/interrupt.h"
 #include "run/log.h"
 #include "run/session.h"
+#include "run/text.h"
 #include "submit/collector.h"
+#include "submit/preflight.h"
 #include "submit/progress.h"
 #include "wizard/dialogs.h"
 #include "wizard/screen.h"
@@ -21,7 +23,27 @@ constexpr int kTicksPerCheck = 4;
 
 }  // namespace
 
+WizResult DlgWizStep3::checkService() {
+  if (reportSession.collectOnly) return WIZ_NEXT;
+  std::string reason;
+  int reached = 0;
+  runBehindNotice(tr("Checking the support service..."), [&] {
+    // Ctrl-C, SIGTERM or SIGHUP ends the check and the wizard.
+    reportRun_.watchInterrupts();
+    reached = checkServiceReachable(reportSession.config, &reason);
+    reportRun_.stopWatchingInterrupts();
+  });
+  if (reached == 0) return WIZ_NEXT;
+  if (pendingInterrupt()) return WIZ_ABORT;
+  logMessage("%s", unreachableWarning(reason).c_str());
+  std::string text = unreachableText(printableText(reason, LineBreaks::kKeep));
+  bool canceled = showMessageBox(tr("Warning"), text.c_str(), tr("Continue"), tr("Cancel"), false);
+  return canceled ? WIZ_CANCELED : WIZ_NEXT;
+}
+
 WizResult DlgWizStep3::run() {
+  WizResult checked = checkService();
+  if (checked != WIZ_NEXT) return checked;
   newtGrid grid = newtCreateGrid(1, 3);
   placeComponent(grid, 0, 0, reflowedTextbox(kCollectText, 45, 9, 9), 0, 0);
   scale = newtScale(-1, -1, 45, 100);

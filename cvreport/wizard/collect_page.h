@@ -23,6 +23,9 @@ class DlgWizStep3 : public WizDialog {
   // One period of the page: WIZ_NEXT once it has passed, WIZ_CANCEL for
   // "Cancel", WIZ_ABORT for an interrupt.
   WizResult waitPeriod();
+  // Before collecting: WIZ_NEXT to collect (the service answers, or the
+  // user goes on without it), WIZ_CANCELED, or WIZ_ABORT for an interrupt.
+  WizResult checkService();
 
   ReportRun& reportRun_;
 };

@@ -111,18 +111,22 @@ void showCollectedOnly() {
   showMessageBox(tr("Report kept"), text.c_str(), tr("Exit"), nullptr, false);
 }
 
-void releaseBehindNotice(ReportRun& run) {
+void runBehindNotice(const char* notice, const std::function<void()>& work) {
   NewtWindow window;
   window.openCentered(50, 3);
   {
     NewtForm form;
-    newtComponent notice = newtTextbox(1, 1, 48, 1, NEWT_FLAG_WRAP);
-    newtTextboxSetText(notice, tr("Cleaning up..."));
-    newtFormAddComponent(form.get(), notice);
+    newtComponent line = newtTextbox(1, 1, 48, 1, NEWT_FLAG_WRAP);
+    newtTextboxSetText(line, notice);
+    newtFormAddComponent(form.get(), line);
     newtDrawForm(form.get());
     newtRefresh();
   }
-  run.release();
+  work();
+}
+
+void releaseBehindNotice(ReportRun& run) {
+  runBehindNotice(tr("Cleaning up..."), [&run] { run.release(); });
 }
 
 }  // namespace cvreport

@@ -2,6 +2,7 @@
 // dialogs, and the end of a report run with its notice on the screen.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "run/report_run.h"
@@ -37,6 +38,8 @@ bool showSubmitError(const std::string& detail);
 // to send it, on the screen and for the terminal afterwards.
 void showCollectedOnly();
 
+// Runs work behind a one-line notice, which goes when work returns.
+void runBehindNotice(const char* notice, const std::function<void()>& work);
 // Releases the run behind a "Cleaning up..." notice. Silent, as that is.
 void releaseBehindNotice(ReportRun& run);
 

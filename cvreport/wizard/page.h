@@ -9,6 +9,7 @@ namespace cvreport {
 enum WizResult : int16_t {
   WIZ_CANCEL = 100,
   WIZ_FINISH = 101,
+  WIZ_CANCELED = 102,  // the page asked already: the wizard ends as canceled
   WIZ_NEXT = 200,
   WIZ_BACK = 201,
   WIZ_ABORT = 205,

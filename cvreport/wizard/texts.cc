@@ -20,6 +20,12 @@ const char kCollectText[] =
     "the final report required for the problem analysis to be completed by the Corvanta "
     "technical support team.";
 
+std::string unreachableText(const std::string& reason) {
+  return "The support service cannot be reached (" + reason +
+         ").\n\nContinue collects the report and keeps it for sending later; Cancel ends "
+         "the wizard.";
+}
+
 std::string submitPageText(const std::string& archivePath) {
   std::string text =
       "The wizard has finished generating the report and is ready to submit it to the "

@@ -56,6 +56,8 @@ bool runPages(ReportRun& run) {
       case WIZ_CANCEL:
         if (confirmCancel() == WIZ_CANCEL) return true;
         break;
+      case WIZ_CANCELED:
+        return true;
       case WIZ_FINISH:
       case WIZ_ABORT:
         return false;

@@ -16,6 +16,9 @@
 # 401 and 'WWW-Authenticate: Basic realm="Tinyproxy"' (Server: tinyproxy),
 # which a client can mistake for the origin refusing its own credentials.
 #
+# CV_PROXY_CONNECT_PORTS (port numbers) in the environment: CONNECT only to
+# these, 403 for any other (by default, to every port).
+#
 # The proxy adds "Via: 1.1 cvreport-test-proxy (tinyproxy/...)" to forwarded
 # requests, which the support service records as the "via" header.
 #
@@ -95,7 +98,7 @@ start() {
     fi
 
     local conf=$dir/tinyproxy.conf log=$dir/proxy.log
-    local attempt port pid=""
+    local attempt port pid="" connect_port
     for attempt in 1 2 3 4 5; do
         port=$(free_port) || die "cannot pick a free port"
         {
@@ -116,6 +119,9 @@ start() {
             echo "LogLevel Info"
             echo "PidFile $(conf_quote "$dir/proxy.pid")"
             echo "ViaProxyName \"cvreport-test-proxy\""
+            for connect_port in ${CV_PROXY_CONNECT_PORTS-}; do
+                echo "ConnectPort $connect_port"
+            done
             if [ -n "$user" ]; then
                 echo "BasicAuth $user $pass"
             fi

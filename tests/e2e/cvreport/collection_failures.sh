@@ -5,7 +5,8 @@ source "$(dirname "$0")/../../common.sh"
 
 cv_collector "$SRC/tests/fixtures/collectors/recording_collector.sh"
 export CV_OBSERVE=$WORK/observed
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+cv_silent_start
+cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit"
 
 check_clean_end() {
   expect_lacks "$ERR" "Please send"
@@ -22,14 +23,14 @@ check_clean_end collector-ran
 rm -rf "$CV_OBSERVE"
 
 # 4: the collector cannot be executed; its child says why in the log.
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit" "COLLECTOR_SCRIPT=/nonexistent/collector"
+cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit" "COLLECTOR_SCRIPT=/nonexistent/collector"
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 4
 expect_contains /var/log/cvreport.log "Error: Can't execute an information collector: No such file or directory"
 check_clean_end
 
 # 3: no pipe for the collector.
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit"
 fault=$CV_SANDBOX/build/lib/libcvfault.so
 CV_FAULT_PIPE_AT=1 LD_PRELOAD=$fault run_cvreport "${CV_CONTACT[@]}"
 expect_status 3

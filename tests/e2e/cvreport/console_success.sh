@@ -19,6 +19,8 @@ check_progress_lines() {
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 0
 expect_empty "$ERR"
+# The Digest challenge and the report: the check before collecting sent none.
+expect_eq "$(cv_requests count)" 2 "requests of a report"
 expect_eq "$(sed -n 1p "$OUT")" "collector output line one"
 expect_eq "$(sed -n 2p "$OUT")" "collector done"
 check_progress_lines

@@ -10,6 +10,7 @@ cv_service_config
 
 run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 7
+expect_contains "$ERR" "be reached (the certificate of ${CV_SERVICE_URL:8:15} is not trusted: "
 expect_contains "$ERR" "Can't submit the report to $CV_SERVICE_URL: SSL peer certificate or SSH remote key was not OK"
 expect_contains "$ERR" "Please send the"
 # With -q a retry would be announced on stderr.
@@ -24,6 +25,7 @@ cert=$(find "$WORK/cert" -name '*.pem' -o -name '*.crt' | grep -v key | head -n 
 cat "$cert" >>/etc/ssl/certs/ca-certificates.crt
 run_cvreport -q "${CV_CONTACT[@]}"
 expect_status 0
+expect_empty "$ERR"
 expect_contains "$OUT" "ProblemID: 100001"
 
 cv_pass

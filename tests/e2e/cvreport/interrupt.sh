@@ -5,6 +5,7 @@
 # work directory goes, one line says nothing was sent, the log says so, and
 # the status is 128 + the signal's number. During the upload: the worker
 # stops before it completes the report, the archive is kept with the hint.
+# During the check of the service before collecting: as during collection.
 source "$(dirname "$0")/../../common.sh"
 
 cv_service_start
@@ -85,5 +86,14 @@ for case in INT:2:group TERM:15:pid; do
   expect_eq "$(cv_requests count auth=ok outcome=replied)" 0 "SIG$sig: reports answered"
   rm -rf "$KEPT"
 done
+
+# --- in the check before collecting, for a TLS answer that never comes ------
+cv_silent_start
+cv_config "SUBMIT_URI=https://127.0.0.1:$CV_SILENT_PORT/submit"
+start_report
+cv_wait_for 15 "the check to connect" cv_silent_connected
+interrupt INT group
+expect_status 130
+expect_eq "$(cat "$ERR")" "Report interrupted by SIGINT: nothing was sent." "SIGINT in the check: stderr"
 
 cv_pass

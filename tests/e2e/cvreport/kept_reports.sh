@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Reports a run keeps last: --collect-only on the simulated host keeps its
-# report without a request, an outage's archive moves with its contact file
+# report without a request, a refused report's archive moves with its contact file
 # into a root-only entry of /var/lib/cvreport/kept, and --kept lists them
 # oldest first with the command that sends each. A store that is a link or
 # not root's is never used: the report stays in /tmp and the user is told why.
@@ -31,11 +31,11 @@ cmp -s <(tar xzOf "$collected/cvreport.tgz" description) "$collected/description
   cv_fail "the kept contact file is not the archive's"
 [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left: $(cv_work_dirs)"
 
-# An outage; the subject, read back by --kept, holds a control sequence.
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+# A refused upload; the subject, read back by --kept, holds a control sequence.
+cv_service_mode error500
 run_cvreport -n "Ada Admin" -c "Example Hosting" -e "ada@example.net" -s $'Disks \e[2J full' -m "Full."
 expect_status 7
-expect_kept_report "Couldn't connect to server"
+expect_kept_report "Disk full"
 outage=$KEPT
 
 kept_block() { # ENTRY SUBJECT: the entries are KiB-sized
@@ -71,7 +71,7 @@ for case in "link:/var/lib/cvreport is a link or not a directory" \
   [ "$what" = writable ] && continue # a root-owned store is made root's alone
   run_cvreport "${CV_CONTACT[@]}"
   expect_status 7
-  expect_kept_report "Couldn't connect to server" "$why"
+  expect_kept_report "Disk full" "$why"
   expect_contains /var/log/cvreport.log "The report could not be kept in $CV_KEPT_STORE: $why"
   expect_eq "$(ls -A "$WORK/elsewhere")" "" "files put through the link"
   rm -rf "$KEPT"

@@ -15,6 +15,7 @@ proxied_posts() { grep -c "POST $CV_SERVICE_URL" "$CV_PROXY_LOG" || true; }
 expect_through_proxy() {
   local before=$1
   expect_status 0
+  expect_empty "$ERR"
   expect_contains "$OUT" "ProblemID: 100001"
   [ "$(proxied_posts)" -gt "$before" ] || cv_fail "the upload did not go through the proxy"
   [[ $(cv_requests header via) == *tinyproxy* ]] || cv_fail "the service saw no proxy"

@@ -28,14 +28,15 @@ rm -rf "$KEPT"
 
 # A proxy that refuses the credentials: tinyproxy answers wrong Basic
 # credentials with 401 and an HTML page of its own, which is not the
-# service's reply.
+# service's reply. The check before collecting has said so already.
 cv_proxy_start pxuser pxpass
 cv_service_config "HTTP_PROXY=http://127.0.0.1:$CV_PROXY_PORT" HTTP_PROXY_USER=pxuser \
   HTTP_PROXY_PASSWORD=wrong
 before=$(cv_requests count)
 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
-expect_kept_report "Server responded with HTTP code 401"
+expect_kept_report "Server responded with HTTP code 401" "" \
+  "$(cv_unreachable_warning "the proxy 127.0.0.1:$CV_PROXY_PORT refused its credentials (HTTP 401)")"
 cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "kept archive differs"
 expect_contains /var/log/cvreport.log "The server returned an error: Server responded with HTTP code 401"
 expect_eq "$(cv_requests count)" "$before" "requests that passed the proxy"

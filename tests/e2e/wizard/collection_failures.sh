@@ -7,7 +7,8 @@ source "$SRC/tests/tui.sh"
 
 tui_paced_collector
 export CV_PACE_DELAY=0.2
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+cv_silent_start
+cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit"
 
 expect_ended_cleanly() {
   tui_keys Enter
@@ -32,7 +33,7 @@ unset CV_COLLECTOR_EXIT
 rm -f /var/log/cvreport.log
 
 # The collector cannot be executed: its child says why in the log.
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit" "COLLECTOR_SCRIPT=/nonexistent/collector"
+cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit" "COLLECTOR_SCRIPT=/nonexistent/collector"
 tui_to_collection
 tui_wait_for "A fatal error occured while collecting the information" 20
 expect_ended_cleanly
@@ -40,7 +41,7 @@ expect_contains /var/log/cvreport.log "Error: Can't execute an information colle
 rm -f /var/log/cvreport.log
 
 # The collector's fork fails.
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit"
 TUI_ENV=(LD_PRELOAD="$CV_SANDBOX/build/lib/libcvfault.so" CV_FAULT_FORK_AT=1)
 tui_to_collection
 tui_wait_for "Fatal error: Can't fork!"
