@@ -292,7 +292,8 @@ namespace {
   if (!accepted) reply = replyWithReason(reply, httpStatus);
   if (!reply.empty() && reply.back() == '\n') reply.pop_back();
   // The service's own Digest refusal: the configured credentials are wrong.
-  if (httpStatus == 401) reply += std::string("\n") + kCredentialsRefusedText;
+  // A proxy's 401 comes as a page of its own and says nothing of them.
+  if (httpStatus == 401 && transfer.acceptedReply) reply += std::string("\n") + kCredentialsRefusedText;
   fwrite(reply.data(), 1, reply.size(), stdout);
   putchar('\n');
   // A 200 that is not the service's own reply did not come from the

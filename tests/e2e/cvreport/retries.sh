@@ -20,8 +20,8 @@ closed="Connection closed or reset before the report was sent"
 # reaches the worker before the last byte leaves it.
 rows=(
   # A reset at accept may reach libcurl while it connects, or after: "*"
-  # takes any reason.
-  "reset-connections:2|4096|0|1|2 8|*"
+  # takes any reason. The check before collecting takes the first reset.
+  "reset-connections:3|4096|0|1|2 8|*"
   "reset-mid-body:1|16000000|0|2|2|$closed"
   "busy:1:1|4096|0|2|1|Server responded with HTTP code 503 (Service Unavailable)"
   # Three attempts at most.

@@ -40,11 +40,12 @@ check_log() {
 import re, sys
 record = re.compile(r"^[A-Z][a-z]{2} \d{2} \d{2}:\d{2}:\d{2} \d{4}: (.*)$")
 collector = re.compile(r"^collector \d+ diagnostic line \d+, written while another run writes too$")
+kept = re.compile(r"^Report kept in /var/lib/cvreport/kept/[0-9-]+/cvreport\.tgz$")
 allowed = set(sys.argv[2:])
 bad = 0
 for n, line in enumerate(open(sys.argv[1], "rb").read().decode().split("\n")[:-1], 1):
     m = record.match(line)
-    if collector.match(line) or (m and m.group(1) in allowed):
+    if collector.match(line) or (m and (m.group(1) in allowed or kept.match(m.group(1)))):
         continue
     print("line %d: %.200r" % (n, line), file=sys.stderr)
     bad += 1
@@ -82,15 +83,18 @@ check_log "Session started" "Session finished"
 : >/var/log/cvreport.log
 cv_service_mode error500-long
 both_runs refused
+# Both are kept, each in an entry of its own, though begun in one second.
 for who in A B; do
   expect_eq "$(cat "$WORK/refused-$who.status")" 7 "status of run $who"
-  dir=$(cat "$WORK/refused-$who/workdir")
+  dir=$(sed -n 's|^Please send the \(.*\)/cvreport.tgz file .*|\1|p' "$WORK/refused-$who.err")
+  [ "${dir%/*}" = "$CV_KEPT_STORE" ] || cv_fail "run $who kept its report in [$dir]"
+  echo "$dir" >>"$WORK/kept-entries"
   cmp -s "$dir/cvreport.tgz" "$WORK/refused-$who/archive.tgz" || cv_fail "run $who did not keep its archive"
-  expect_contains "$WORK/refused-$who.err" "Please send the $dir/cvreport.tgz file"
   expect_eq "$(head -n 1 "$WORK/refused-$who.err")" "Detail line 0000 of a long refusal." "first line of run $who's reason"
 done
 long=$(python3 -c 'print("The server returned an error: ERRCODE=18  " + " ".join("Detail line %04d of a long refusal." % i for i in range(300)))')
 expect_eq "$(grep -cxF -- "${long}" <(sed 's/^[A-Z][a-z][a-z] [0-9][0-9] [0-9:]* [0-9]*: //' /var/log/cvreport.log))" 2 "whole long records"
 check_log "Session started" "Session finished" "$long"
+expect_eq "$(sort -u "$WORK/kept-entries" | wc -l)" 2 "kept entries"
 
 cv_pass

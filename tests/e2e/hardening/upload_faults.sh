@@ -17,11 +17,11 @@ cv_service_config
 CV_COLLECTOR_NO_ARCHIVE=1 run_cvreport "${CV_CONTACT[@]}"
 expect_status 7
 reason=$(head -n 1 "$ERR")
-expect_eq "$reason" "Failed to open/read local data from file/application" "reason"
+expect_eq "$reason" "Can't submit the report to $CV_SERVICE_URL: Failed to open/read local data from file/application" "reason"
 expect_kept_report "$reason" "Can't open cvreport.tgz: No such file or directory"
 [ ! -e "$KEPT/cvreport.tgz" ] || cv_fail "an archive appeared"
 [ -f "$KEPT/files/payload.bin" ] || cv_fail "the collected files were not kept"
-expect_contains /var/log/cvreport.log "Can't submit report: $reason"
+expect_contains /var/log/cvreport.log "Can't submit report: Failed to open/read local data from file/application"
 expect_eq "$(cv_requests last outcome)" client-gone "the service's record of the request"
 expect_eq "$(cv_requests part report complete)" False "the archive part"
 rm -rf "$KEPT"
