@@ -34,7 +34,7 @@ has() { grep -qF -- "$2" "$1" || fail "${1##*/} lacks: $2"; }
 
 # Every option of the usage text, short and long.
 "$BUILD/bin/cvreport" -h >"$WORK/usage" || true
-mapfile -t options < <(grep -oE '(^|[ ,\[])--?[a-z]+' "$WORK/usage" | grep -oE -- '--?[a-z]+' | sort -u)
+mapfile -t options < <(grep -oE '(^|[ ,\[])--?[a-z][a-z-]*' "$WORK/usage" | grep -oE -- '--?[a-z][a-z-]*' | sort -u)
 [ ${#options[@]} -ge 16 ] || fail "the usage names only ${#options[@]} options: ${options[*]}"
 for option in "${options[@]}"; do
   grep -qE -- "(^| )$option([ ,=]|$)" "$WORK/cvreport.txt" || fail "cvreport.8 does not document $option"
