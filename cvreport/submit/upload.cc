@@ -1,7 +1,10 @@
 #include "submit/upload.h"
 
 #include <curl/curl.h>
+#include <errno.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -42,7 +45,33 @@ void setProxy(CURL* curl, const ReportConfig& config, std::string& proxyUrl,
   }
 }
 
-curl_mime* buildForm(CURL* curl, const std::string& archivePath, const FormFields& fields) {
+// An archive the front end opened is read where it is, by position, so
+// that libcurl can start it over for the authenticated request.
+struct DescriptorSource {
+  int fd;
+  curl_off_t offset = 0;
+};
+
+size_t readArchivePart(char* buffer, size_t size, size_t count, void* data) {
+  auto* source = static_cast<DescriptorSource*>(data);
+  ssize_t got;
+  do {
+    got = pread(source->fd, buffer, size * count, source->offset);
+  } while (got < 0 && errno == EINTR);
+  // An archive that shrank under the upload would send a short part.
+  if (got <= 0) return CURL_READFUNC_ABORT;
+  source->offset += got;
+  return static_cast<size_t>(got);
+}
+
+int seekArchivePart(void* data, curl_off_t offset, int origin) {
+  if (origin != SEEK_SET) return CURL_SEEKFUNC_CANTSEEK;
+  static_cast<DescriptorSource*>(data)->offset = offset;
+  return CURL_SEEKFUNC_OK;
+}
+
+curl_mime* buildForm(CURL* curl, const std::string& archivePath, DescriptorSource& opened,
+                     const FormFields& fields) {
   curl_mime* form = curl_mime_init(curl);
   for (const auto& [name, value] : fields) {
     curl_mimepart* part = curl_mime_addpart(form);
@@ -51,7 +80,13 @@ curl_mime* buildForm(CURL* curl, const std::string& archivePath, const FormField
   }
   curl_mimepart* report = curl_mime_addpart(form);
   curl_mime_name(report, "report");
-  curl_mime_filedata(report, archivePath.c_str());
+  struct stat st;
+  if (opened.fd >= 0 && fstat(opened.fd, &st) == 0) {
+    curl_mime_data_cb(report, st.st_size, readArchivePart, seekArchivePart, nullptr, &opened);
+    curl_mime_filename(report, kArchivePartName);
+  } else {
+    curl_mime_filedata(report, archivePath.c_str());
+  }
   curl_mime_type(report, "application/x-gzip");
   return form;
 }
@@ -149,7 +184,7 @@ FormFields buildFormFields(const ContactInfo& contact, const std::string& versio
   };
 }
 
-UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+UploadResult uploadReport(const std::string& archivePath, int archiveFd, const FormFields& fields,
                           const ReportConfig& config, long& httpStatus, std::string& reply,
                           bool& acceptedReply, CURLcode& transferError) {
   httpStatus = -1;
@@ -197,7 +232,8 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeReplyBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
   curl_easy_setopt(curl, CURLOPT_URL, uri.c_str());
-  curl_mime* form = buildForm(curl, archivePath, fields);
+  DescriptorSource opened{archiveFd};
+  curl_mime* form = buildForm(curl, archivePath, opened, fields);
   curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
 
   CURLcode result = curl_easy_perform(curl);
@@ -213,11 +249,11 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   return result == CURLE_OK ? UploadResult::kTransferred : UploadResult::kTransferFailed;
 }
 
-void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
-                     const ReportConfig& config) {
+void runUploadWorker(const std::string& archivePath, int archiveFd, const ContactInfo& contact,
+                     const std::string& productVersion, const ReportConfig& config) {
   resetUploadProgress();
-  std::string version, message;
-  if (readProductVersion(version, &message) != 0) {
+  std::string version = productVersion, message;
+  if (version.empty() && readProductVersion(version, &message) != 0) {
     // The worker's stdout is its reply to the parent: the reason goes there.
     logMessage("%s", message.c_str());
     printf("\n%s\n", message.c_str());
@@ -228,7 +264,7 @@ void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
   bool acceptedReply = false;
   std::string reply;
   CURLcode transferError = CURLE_OK;
-  UploadResult result = uploadReport(archivePath, buildFormFields(contact, version), config,
+  UploadResult result = uploadReport(archivePath, archiveFd, buildFormFields(contact, version), config,
                                      httpStatus, reply, acceptedReply, transferError);
   if (result == UploadResult::kTransferred && !(httpStatus == 200 && acceptedReply)) {
     reply = replyWithReason(reply, httpStatus);

@@ -29,10 +29,16 @@ enum class WorkerExit : int {
   kReplyTimedOut = 6,              // the reply did not end in kReplyTimeoutSeconds
 };
 
+// The name the archive's part has always had, whatever the file is called.
+inline constexpr char kArchivePartName[] = "cvreport.tgz";
+
 // The upload worker's body, run in a child whose stdout is the parent's
-// pipe: posts the contact details and the archive, writes its progress and
-// the reply, and ends with exitChild and its WorkerExit.
-[[noreturn]] void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
+// pipe: posts the contact details and the archive (read from archiveFd
+// when that is open, else from archivePath), naming productVersion (the
+// host's release file's when empty), writes its progress and the reply,
+// and ends with exitChild and its WorkerExit.
+[[noreturn]] void runUploadWorker(const std::string& archivePath, int archiveFd,
+                                  const ContactInfo& contact, const std::string& productVersion,
                                   const ReportConfig& config);
 enum class UploadResult {
   kTransferred,     // whatever the HTTP status
@@ -43,7 +49,7 @@ enum class UploadResult {
 
 // Runs in the worker; acceptedReply tells whether the reply came as the
 // service's own "text/plain". Silent: runUploadWorker reports the outcome.
-UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+UploadResult uploadReport(const std::string& archivePath, int archiveFd, const FormFields& fields,
                           const ReportConfig& config, long& httpStatus, std::string& reply,
                           bool& acceptedReply, CURLcode& transferError);
 // libcurl write callback: keeps up to kMaxReplyBytes, consumes all.

@@ -40,7 +40,10 @@ UploadOutcome runUpload(const ReportSession& session, const UploadFollower& foll
   UploadOutcome outcome;
   Child worker;
   int started = worker.start(
-      [&session] { runUploadWorker(session.archivePath, session.contact, session.config); },
+      [&session] {
+        runUploadWorker(session.archivePath, session.archiveFd, session.contact,
+                        session.productVersion, session.config);
+      },
       false);
   if (started != 0) {
     outcome.error = worker.failure();

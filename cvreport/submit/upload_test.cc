@@ -33,12 +33,12 @@ TEST(UploadReport, NoAddressMeansNoRequest) {
   bool accepted = true;
   std::string reply;
   CURLcode transferError = CURLE_OK;
-  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{}, status, reply, accepted,
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", -1, {}, ReportConfig{}, status, reply, accepted,
                          transferError),
             UploadResult::kNoRequest);
   EXPECT_EQ(status, -1);
   EXPECT_FALSE(accepted);
-  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{{"SUBMIT_URI", ""}}, status, reply,
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", -1, {}, ReportConfig{{"SUBMIT_URI", ""}}, status, reply,
                          accepted, transferError),
             UploadResult::kNoRequest);
 }
@@ -50,7 +50,7 @@ TEST(UploadReport, OnlyHttpAndHttpsAreSpoken) {
   bool accepted = true;
   std::string reply;
   CURLcode transferError = CURLE_OK;
-  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{{"SUBMIT_URI", "file:///etc/hostname"}},
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", -1, {}, ReportConfig{{"SUBMIT_URI", "file:///etc/hostname"}},
                          status, reply, accepted, transferError),
             UploadResult::kTransferFailed);
   EXPECT_EQ(transferError, CURLE_UNSUPPORTED_PROTOCOL);

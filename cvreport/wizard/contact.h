@@ -9,7 +9,4 @@ namespace cvreport {
 
 // Checks only; the contact page tells the user.
 bool isValidEmail(const std::string& address);
-// Trims the four required fields and returns a line for each that is then
-// empty, in page order; empty when none is missing.
-std::string trimAndListMissing(ContactInfo& contact);
 }  // namespace cvreport

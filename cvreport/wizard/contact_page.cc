@@ -129,9 +129,8 @@ WizResult DlgWizStep2::validate(WizResult code) {
   if (code != WIZ_NEXT) return code;
   emailInvalid = false;
   ContactInfo& c = reportSession.contact;
-  std::string missing = trimAndListMissing(c);
-  if (!missing.empty()) {
-    std::string text = "Please fill in the following fields:" + missing;
+  std::string text = missingFieldsText(c);
+  if (!text.empty()) {
     showMessageBox(tr("Warning!"), text.c_str(), tr("Continue"), nullptr, false);
     return WIZ_STAY;
   }
