@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -11,6 +12,7 @@
 #include "run/report_run.h"
 #include "run/session.h"
 #include "run/text.h"
+#include "submit/archive_check.h"
 #include "submit/collector.h"
 #include "submit/contact_file.h"
 #include "submit/layout.h"
@@ -111,6 +113,20 @@ bool collect(ReportSession& s, ConsoleStatus& status) {
   return true;
 }
 
+// An archive over the service's limit is kept rather than sent to be
+// refused; false when it is.
+bool archiveFits(ReportSession& s) {
+  struct stat st;
+  std::string tooLarge;
+  if (stat(s.archivePath.c_str(), &st) != 0 ||
+      checkArchiveSize(s.archivePath, st.st_size, s.maxArchiveSize, &tooLarge) == 0) {
+    return true;
+  }
+  logMessage("Error: %s", tooLarge.c_str());
+  reportKept(s, tooLarge);
+  return false;
+}
+
 }  // namespace
 
 ConsoleStatus consoleUpload(ReportSession& s) {
@@ -136,15 +152,19 @@ ConsoleStatus consoleUpload(ReportSession& s) {
   }
 }
 
+void showStartWarnings(const ReportSession& s) {
+  for (const std::string& warning : s.startWarnings) {
+    logMessage("%s", warning.c_str());
+    fprintf(stderr, "%s\n", printableText(warning, LineBreaks::kKeep).c_str());
+  }
+}
+
 ConsoleStatus runConsoleReport() {
   ReportSession& s = reportSession;
   ReportRun run(s);
   std::string message;
   int started = run.start(&message);
-  for (const std::string& warning : s.startWarnings) {
-    logMessage("%s", warning.c_str());
-    fprintf(stderr, "%s\n", printableText(warning, LineBreaks::kKeep).c_str());
-  }
+  showStartWarnings(s);
   if (started != 0) {
     reportError(message);
     return ConsoleStatus::kNotStarted;
@@ -158,6 +178,7 @@ ConsoleStatus runConsoleReport() {
   run.watchInterrupts();
   ConsoleStatus status = ConsoleStatus::kSubmitted;
   if (!collect(s, status)) return status;
+  if (!archiveFits(s)) return ConsoleStatus::kUploadFailed;
   return consoleUpload(s);
 }
 
