@@ -2,7 +2,6 @@
 
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -116,12 +115,8 @@ bool collect(ReportSession& s, ConsoleStatus& status) {
 // An archive over the service's limit is kept rather than sent to be
 // refused; false when it is.
 bool archiveFits(ReportSession& s) {
-  struct stat st;
   std::string tooLarge;
-  if (stat(s.archivePath.c_str(), &st) != 0 ||
-      checkArchiveSize(s.archivePath, st.st_size, s.maxArchiveSize, &tooLarge) == 0) {
-    return true;
-  }
+  if (checkArchiveFileSize(s.archivePath, s.maxArchiveSize, &tooLarge) == 0) return true;
   logMessage("Error: %s", tooLarge.c_str());
   reportKept(s, tooLarge);
   return false;

@@ -205,4 +205,10 @@ int checkArchiveSize(const std::string& name, unsigned long long size, unsigned 
   return -1;
 }
 
+int checkArchiveFileSize(const std::string& path, unsigned long long limit, std::string* message) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return 0;
+  return checkArchiveSize(path, st.st_size, limit, message);
+}
+
 }  // namespace cvreport

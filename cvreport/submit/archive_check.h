@@ -50,5 +50,8 @@ ArchiveVerdict inspectReportArchive(int fd, const std::string& name, ReportArchi
 // takes any size); -1 with the sentence for the user in message.
 int checkArchiveSize(const std::string& name, unsigned long long size, unsigned long long limit,
                      std::string* message);
+// The same for the file at path; one that cannot be looked at passes, for
+// the upload to report.
+int checkArchiveFileSize(const std::string& path, unsigned long long limit, std::string* message);
 
 }  // namespace cvreport

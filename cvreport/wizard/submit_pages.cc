@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "run/log.h"
 #include "run/session.h"
+#include "submit/archive_check.h"
 #include "submit/layout.h"
 #include "submit/upload_run.h"
 #include "wizard/dialogs.h"
@@ -44,6 +46,12 @@ WizResult DlgWizStep4Send::run() {
 WizResult DlgWizStep4Send::send() {
   ReportSession& s = reportSession;
   newtComponent shown = scale;
+  std::string tooLarge;
+  if (checkArchiveFileSize(s.archivePath, s.maxArchiveSize, &tooLarge) != 0) {
+    logMessage("Error: %s", tooLarge.c_str());
+    showSubmitError(tooLarge);
+    return WIZ_ABORT;
+  }
   // A signal during the upload stops the worker: no report is filed that
   // the user will not see. The archive is kept (runWizard says so).
   reportRun_.watchInterrupts();

@@ -79,5 +79,17 @@ tui_wait_exit
 expect_status 0
 expect_contains "$CV_SCREEN" "Detail line 0299 of a long refusal."
 expect_contains "$CV_SCREEN" "containing the generated report manually to support@corvanta.com"
+rm -rf "$dir"
+
+# An archive over SUBMIT_MAX_SIZE is kept, not sent.
+cv_service_mode ok
+cv_service_config SUBMIT_MAX_SIZE=100
+requests=$(cv_requests count)
+tui_to_collection
+submit_and_fail
+tui_keys Enter
+tui_wait_exit
+expect_contains /var/log/cvreport.log "Error: $dir/cvreport.tgz is $(stat -c %s "$dir/cvreport.tgz") bytes, larger than the 100 bytes"
+expect_eq "$(cv_requests count)" "$requests" "requests for an archive over the limit"
 
 cv_pass
