@@ -13,6 +13,7 @@
 #include "run/report_run.h"
 #include "run/session.h"
 #include "run/text.h"
+#include "submit/archive_check.h"
 #include "submit/collector.h"
 #include "submit/contact_file.h"
 #include "submit/layout.h"
@@ -153,6 +154,16 @@ bool warnWhenUnreachable(ReportSession& s, ConsoleStatus& status) {
   return true;
 }
 
+// An archive over the service's limit is kept rather than sent to be
+// refused; false when it is.
+bool archiveFits(ReportSession& s) {
+  std::string tooLarge;
+  if (checkArchiveFileSize(s.archivePath, s.maxArchiveSize, &tooLarge) == 0) return true;
+  logMessage("Error: %s", tooLarge.c_str());
+  reportKept(s, tooLarge);
+  return false;
+}
+
 }  // namespace
 
 ConsoleStatus consoleUpload(ReportSession& s) {
@@ -187,6 +198,13 @@ ConsoleStatus consoleUpload(ReportSession& s) {
   }
 }
 
+void showStartWarnings(const ReportSession& s) {
+  for (const std::string& warning : s.startWarnings) {
+    logMessage("%s", warning.c_str());
+    fprintf(stderr, "%s\n", printableText(warning, LineBreaks::kKeep).c_str());
+  }
+}
+
 ConsoleStatus runConsoleReport() {
   ReportSession& s = reportSession;
   ReportRun run(s);
@@ -198,10 +216,7 @@ ConsoleStatus runConsoleReport() {
                               "' does not look valid; the service's notification will not "
                               "reach it");
   }
-  for (const std::string& warning : s.startWarnings) {
-    logMessage("%s", warning.c_str());
-    fprintf(stderr, "%s\n", printableText(warning, LineBreaks::kKeep).c_str());
-  }
+  showStartWarnings(s);
   if (started != 0) {
     reportError(message);
     return ConsoleStatus::kNotStarted;
@@ -217,6 +232,7 @@ ConsoleStatus runConsoleReport() {
   if (!warnWhenUnreachable(s, status)) return status;
   if (!collect(s, status)) return status;
   if (s.collectOnly) return keepCollected(s);
+  if (!archiveFits(s)) return ConsoleStatus::kUploadFailed;
   return consoleUpload(s);
 }
 

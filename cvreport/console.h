@@ -23,6 +23,8 @@ enum class ConsoleStatus : int {
 // Runs the whole report; every outcome has been logged and printed here,
 // once.
 ConsoleStatus runConsoleReport();
+// Logs and prints, each once, what the run's start went on without.
+void showStartWarnings(const ReportSession& session);
 // Uploads the session's archive with its progress on stdout and shows the
 // outcome (the problem ID, or the reason and the hint for the kept
 // archive); the report run and cvreport --send share it.

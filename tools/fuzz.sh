@@ -35,7 +35,7 @@ while getopts "bnt:j:" opt; do
 done
 shift $((OPTIND - 1))
 
-all_targets=(keyvalue release reply layout split_lines cvlist df lvs dmraid mdadm yum memdedup
+all_targets=(keyvalue release reply layout report_archive split_lines cvlist df lvs dmraid mdadm yum memdedup
   imgtrim docker conf command_xml cpuinfo)
 targets=("${@:-${all_targets[@]}}")
 for t in "${targets[@]}"; do
@@ -83,6 +83,14 @@ each() {
 for t in keyvalue release reply layout command_xml; do
   if [ -d "fuzz/seeds/$t" ]; then mkdir -p "$seeds/$t" && cp fuzz/seeds/$t/* "$seeds/$t/"; fi
 done
+# A report archive as the collector packs it.
+mkdir -p "$build/seed-report/collector" "$build/seed-report/system"
+echo "# manifest" >"$build/seed-report/collector/manifest.txt"
+printf 'Full name: A\nCompany:   B\nE-mail:    c@d\nSubject:   E\nIssue: F\n' \
+  >"$build/seed-report/description"
+echo "Orbelin Nimbus Server 6.0.1-42" >"$build/seed-report/system/orbelin-release"
+tar czf "$build/seed-report.tgz" -C "$build/seed-report" .
+each report_archive "$build/seed-report.tgz"
 shopt -s nullglob
 each keyvalue "$hosts"/*/cv.conf
 each split_lines "$hosts"/*/cvlist/table "$hosts"/*/containers/*/ps "$hosts"/*/node/tools/free \

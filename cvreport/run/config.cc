@@ -178,6 +178,37 @@ std::string configValue(const ReportConfig& config, const std::string& key) {
   return it == config.end() ? std::string() : it->second;
 }
 
+int readArchiveSizeLimit(const ReportConfig& config, unsigned long long& limit,
+                         std::string* message) {
+  limit = 0;
+  std::string value = configValue(config, "SUBMIT_MAX_SIZE");
+  if (value.empty()) return 0;
+  size_t digits = 0;
+  unsigned long long bytes = 0;
+  bool fits = true;
+  for (; digits < value.size() && isdigit(static_cast<unsigned char>(value[digits])); ++digits) {
+    unsigned digit = value[digits] - '0';
+    fits = fits && bytes <= (~0ULL - digit) / 10;
+    if (fits) bytes = bytes * 10 + digit;
+  }
+  int shift = 0;
+  if (digits + 1 == value.size()) {
+    static const char kUnits[] = "KMG";
+    char unit = static_cast<char>(toupper(static_cast<unsigned char>(value.back())));
+    const char* found = unit ? strchr(kUnits, unit) : nullptr;
+    shift = found ? 10 * static_cast<int>(found - kUnits + 1) : -1;
+  } else if (digits != value.size()) {
+    shift = -1;
+  }
+  if (digits == 0 || shift < 0 || !fits || bytes > (~0ULL >> shift)) {
+    *message = "SUBMIT_MAX_SIZE must be a number of bytes with an optional K, M or G suffix: " +
+               printableText(value, LineBreaks::kSpace);
+    return -1;
+  }
+  limit = bytes << shift;
+  return 0;
+}
+
 void splitProxyCredentials(std::string& proxyUrl, std::string& credentials) {
   size_t from = proxyUrl.find("://");
   from = from == std::string::npos ? 0 : from + 3;

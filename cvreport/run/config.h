@@ -57,6 +57,11 @@ bool isProxyUrl(const std::string& url);
 int checkReportUrls(const ReportConfig& config, std::string* message);
 int checkReportUrlsWith(const ReportConfig& config, const char* systemConfigPath,
                         std::string* message);
+// SUBMIT_MAX_SIZE: bytes, with an optional K, M or G suffix in binary units;
+// 0 when unset. -1 with the sentence for the user in message when the
+// value is anything else or does not fit. Silent.
+int readArchiveSizeLimit(const ReportConfig& config, unsigned long long& limit,
+                         std::string* message);
 // Moves a "user-part@" after the scheme out of the URL into the credentials.
 void splitProxyCredentials(std::string& proxyUrl, std::string& credentials);
 

@@ -251,5 +251,30 @@ TEST(ReportUrls, StartCheckNamesTheSettingAndHidesCredentials) {
   }
 }
 
+TEST(ArchiveSizeLimit, BinaryUnitsAndRefusals) {
+  const struct {
+    const char* value;  // nullptr: not set
+    int result;
+    unsigned long long limit;
+  } cases[] = {
+      {nullptr, 0, 0},          {"1000", 0, 1000},
+      {"2k", 0, 2048},          {"3M", 0, 3ULL << 20},
+      {"1G", 0, 1ULL << 30},    {"17179869183G", 0, 17179869183ULL << 30},
+      {"17179869184G", -1, 0},  {"18446744073709551616", -1, 0},
+      {"1T", -1, 0},            {"M", -1, 0},
+      {"10 M", -1, 0},          {"-5", -1, 0},
+      {"5MB", -1, 0},           {"1.5G", -1, 0},
+  };
+  for (const auto& c : cases) {
+    ReportConfig config;
+    if (c.value) config["SUBMIT_MAX_SIZE"] = c.value;
+    unsigned long long limit = 99;
+    std::string message;
+    EXPECT_EQ(readArchiveSizeLimit(config, limit, &message), c.result) << c.value;
+    EXPECT_EQ(limit, c.limit) << c.value;
+    EXPECT_EQ(message.empty(), c.result == 0) << c.value;
+  }
+}
+
 }  // namespace
 }  // namespace cvreport

@@ -283,7 +283,8 @@ int keepReport(ReportSession& s, std::string* message) {
   return 0;
 }
 
-int removeKeptReport(const std::string& archivePath, std::string* message) {
+int removeKeptReport(const std::string& archivePath, bool& removed, std::string* message) {
+  removed = false;
   std::unique_ptr<char, decltype(&free)> resolved(realpath(archivePath.c_str(), nullptr), &free);
   if (!resolved) return 0;
   std::string path(resolved.get());
@@ -304,6 +305,7 @@ int removeKeptReport(const std::string& archivePath, std::string* message) {
     *message = "Can't remove " + prefix + name;
     return -1;
   }
+  removed = true;
   return 0;
 }
 

@@ -30,9 +30,9 @@ inline constexpr char kKeptContactName[] = "description";
 int keepReport(ReportSession& s, std::string* message);
 
 // Removes the entry whose archive archivePath is (after resolving links in
-// the path); 0 when it was removed or archivePath is no kept archive, -1
-// with the reason. Silent.
-int removeKeptReport(const std::string& archivePath, std::string* message);
+// the path), setting removed; 0 when it was removed or archivePath is no
+// kept archive, -1 with the reason. Silent.
+int removeKeptReport(const std::string& archivePath, bool& removed, std::string* message);
 
 struct KeptReport {
   std::string archivePath;

@@ -21,8 +21,9 @@ namespace {
 
 constexpr int kRemovalTries = 6;
 
-// Opens the log and loads and checks the configuration; -1 with the reason.
-int checkHost(ReportSession& s, std::string* message) {
+// Opens the log and loads and checks the configuration (and the collector
+// it names, for a run that collects); -1 with the reason.
+int checkHost(ReportSession& s, bool collects, std::string* message) {
   std::string refusal;
   switch (openLog(kReportLogPath, &refusal)) {
     case LogOpen::kFailed:
@@ -41,7 +42,8 @@ int checkHost(ReportSession& s, std::string* message) {
   if (checkRootOnly(kReportConfigPath, message) == FileSafety::kUnsafe) return -1;
   if (loadReportConfig(s.config, s.collectorPath, message, &s.startWarnings) != 0) return -1;
   if (checkReportUrls(s.config, message) != 0) return -1;
-  if (checkRootOnly(s.collectorPath, message) == FileSafety::kUnsafe) return -1;
+  if (readArchiveSizeLimit(s.config, s.maxArchiveSize, message) != 0) return -1;
+  if (collects && checkRootOnly(s.collectorPath, message) == FileSafety::kUnsafe) return -1;
   return 0;
 }
 
@@ -56,7 +58,7 @@ ReportRun::~ReportRun() {
 }
 
 int ReportRun::start(std::string* message) {
-  if (checkHost(session_, message) != 0) return -1;
+  if (checkHost(session_, true, message) != 0) return -1;
   if (!mkdtemp(workDir_)) {
     *message = "Can't create temporary directory";
     return -1;
@@ -68,6 +70,15 @@ int ReportRun::start(std::string* message) {
     *message = "Can't create temporary directory";
     return -1;
   }
+  return startNetwork(message);
+}
+
+int ReportRun::startSending(std::string* message) {
+  if (checkHost(session_, false, message) != 0) return -1;
+  return startNetwork(message);
+}
+
+int ReportRun::startNetwork(std::string* message) {
   if (curl_global_init(CURL_GLOBAL_ALL) != 0) {
     *message = "Can't initialize network library";
     return -1;

@@ -30,6 +30,9 @@ class ReportRun {
   // named in session.startWarnings, and the run goes on. Logs "Session
   // started" only; the front end reports a failure.
   int start(std::string* message);
+  // As start, for sending an archive made earlier: no work directory, and
+  // the collector is neither checked nor needed.
+  int startSending(std::string* message);
   // Whether there is a work directory to remove.
   bool hasWorkDir() const { return madeWorkDir_; }
   // From here SIGINT, SIGTERM and SIGHUP are recorded and passed on to the
@@ -43,6 +46,8 @@ class ReportRun {
   void release();
 
  private:
+  int startNetwork(std::string* message);
+
   ReportSession& session_;
   pid_t owner_;
   char workDir_[sizeof kWorkDirTemplate];

@@ -59,6 +59,13 @@ struct ReportSession {
   // (kContactGiven* bits).
   std::string sendPath;
   int contactGiven = 0;
+  // The archive, already open for reading, that the upload sends instead of
+  // opening archivePath (-1: none); its owner is the front end.
+  int archiveFd = -1;
+  // The product version the upload names; empty: the host's release file.
+  std::string productVersion;
+  // SUBMIT_MAX_SIZE: the largest archive the service accepts, 0 for any.
+  unsigned long long maxArchiveSize = 0;
   ReportConfig config;
 };
 

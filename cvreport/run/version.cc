@@ -13,21 +13,7 @@ inline constexpr const char kProductName[] = "Corvanta";
 
 }  // namespace
 
-int readProductVersionFrom(const char* path, std::string& version, std::string* message) {
-  // On real hosts the release file is often a link to the distribution's
-  // own, so a link is followed; what it reaches must be a regular file.
-  std::string text, reason;
-  FileRead read = readSettingsFile(path, true, text, &reason);
-  if (read == FileRead::kMissing) {
-    version = kDefaultProductVersion;
-    return 0;
-  }
-  if (read == FileRead::kUnreadable) {
-    if (message) {
-      *message = std::string("Can't read version of ") + kProductName + " from " + path + ": " + reason;
-    }
-    return -1;
-  }
+int parseProductVersion(const std::string& text, std::string& version) {
   // Only the first line's worth matters; the buffer always ends in a zero.
   char buffer[80] = {};
   size_t got = text.copy(buffer, sizeof buffer - 1);
@@ -53,8 +39,25 @@ int readProductVersionFrom(const char* path, std::string& version, std::string* 
       ++state;
     }
   }
-  if (state >= 0) return 0;
+  return state >= 0 ? 0 : -1;
+}
 
+int readProductVersionFrom(const char* path, std::string& version, std::string* message) {
+  // On real hosts the release file is often a link to the distribution's
+  // own, so a link is followed; what it reaches must be a regular file.
+  std::string text, reason;
+  FileRead read = readSettingsFile(path, true, text, &reason);
+  if (read == FileRead::kMissing) {
+    version = kDefaultProductVersion;
+    return 0;
+  }
+  if (read == FileRead::kUnreadable) {
+    if (message) {
+      *message = std::string("Can't read version of ") + kProductName + " from " + path + ": " + reason;
+    }
+    return -1;
+  }
+  if (parseProductVersion(text, version) == 0) return 0;
   if (message) *message = std::string("Can't read version of ") + kProductName + " from " + path;
   return -1;
 }

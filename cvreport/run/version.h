@@ -12,6 +12,10 @@ inline constexpr const char kDefaultProductVersion[] = "3.0.0";
 // is none; -1 when the file names no readable version, with the sentence for
 // the user in message (when given). Prints and logs nothing.
 int readProductVersion(std::string& version, std::string* message);
+// The version named by a release file's text (its first 79 bytes count);
+// -1 when the text is not a release line. A line that ends before the
+// version leaves version as it was.
+int parseProductVersion(const std::string& text, std::string& version);
 int readProductVersionFrom(const char* path, std::string& version,
                            std::string* message = nullptr);
 

@@ -31,4 +31,16 @@ inline constexpr char kContactWriteFailedText[] = "Can't write the contact data!
 int writeContactFile(const std::string& filesDir, const ContactInfo& contact,
                      const ContactFileLabels& labels);
 
+// The fields of a contact file's text as writeContactFile wrote it, with
+// either front end's labels; the description runs to the end, less the
+// final newline. -1 (contact cleared) when the text is not one.
+int parseContactFile(const std::string& text, ContactInfo& contact);
+
+// Trims the four required fields and returns a line for each that is then
+// empty, in the contact page's order; empty when none is missing.
+std::string trimAndListMissing(ContactInfo& contact);
+// The sentence that asks for the required fields still empty after
+// trimming them; empty when none is.
+std::string missingFieldsText(ContactInfo& contact);
+
 }  // namespace cvreport

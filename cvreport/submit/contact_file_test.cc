@@ -66,5 +66,62 @@ TEST_F(ContactFile, AFileCutShortFails) {
   EXPECT_EQ(result, -1);
 }
 
+TEST(TrimAndListMissing, ListsEmptyFieldsInPageOrderAfterTrimming) {
+  const struct {
+    ContactInfo in;
+    std::string missing;
+    ContactInfo trimmed;
+  } cases[] = {
+      {{" Ada ", "\tCo\t", " a@b ", " S ", " d "}, "", {"Ada", "Co", "a@b", "S", " d "}},
+      {{"", "Co", "a@b", "", ""}, "\n Full Name:\n Subject:", {"", "Co", "a@b", "", ""}},
+      {{"   ", " ", "\n", "\t", ""},
+       "\n Full Name:\n Company:\n E-mail:\n Subject:",
+       {"", "", "", "", ""}},
+      {{"Ada", "", "a@b", "S", ""}, "\n Company:", {"Ada", "", "a@b", "S", ""}},
+  };
+  for (const auto& c : cases) {
+    ContactInfo contact = c.in;
+    EXPECT_EQ(trimAndListMissing(contact), c.missing);
+    EXPECT_EQ(contact.fullName, c.trimmed.fullName);
+    EXPECT_EQ(contact.company, c.trimmed.company);
+    EXPECT_EQ(contact.email, c.trimmed.email);
+    EXPECT_EQ(contact.subject, c.trimmed.subject);
+    EXPECT_EQ(contact.description, c.trimmed.description);
+  }
+}
+
+TEST(ParseContactFile, ReadsBackWhatEitherFrontEndWrote) {
+  cvtest::ScratchDir scratch;
+  const struct {
+    ContactInfo contact;
+    const ContactFileLabels* labels;
+  } cases[] = {
+      {{"Ada Admin", "Example Hosting", "ada@example.net", "Stops", "one\ntwo\n\n"},
+       &kConsoleContactLabels},
+      {{"Ada", "  Co", "a@b", "S", "Company: not a label here"}, &kConsoleContactLabels},
+      {{"Ada", "Co", "a@b", "S", "Issue: \nE-mail: x"}, &kWizardContactLabels},
+      {{"", "", "", "", ""}, &kWizardContactLabels},
+      {{"", "", "", "", ""}, &kConsoleContactLabels},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(writeContactFile(scratch.path(), c.contact, *c.labels), 0);
+    std::ifstream in(scratch.path() + "/description");
+    std::stringstream text;
+    text << in.rdbuf();
+    ContactInfo parsed;
+    EXPECT_EQ(parseContactFile(text.str(), parsed), 0) << text.str();
+    EXPECT_EQ(parsed.fullName, c.contact.fullName);
+    EXPECT_EQ(parsed.company, c.contact.company);
+    EXPECT_EQ(parsed.email, c.contact.email);
+    EXPECT_EQ(parsed.subject, c.contact.subject);
+    EXPECT_EQ(parsed.description, c.contact.description);
+  }
+  for (const char* text : {"", "Name: Ada\n", "Full name: Ada\nCompany: Co\nIssue: x\n"}) {
+    ContactInfo parsed{"x", "x", "x", "x", "x"};
+    EXPECT_EQ(parseContactFile(text, parsed), -1) << text;
+    EXPECT_EQ(parsed.fullName + parsed.description, "") << text;
+  }
+}
+
 }  // namespace
 }  // namespace cvreport

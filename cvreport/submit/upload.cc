@@ -1,7 +1,10 @@
 #include "submit/upload.h"
 
 #include <curl/curl.h>
+#include <errno.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -18,7 +21,33 @@
 namespace cvreport {
 namespace {
 
-curl_mime* buildForm(CURL* curl, const std::string& archivePath, const FormFields& fields) {
+// An archive the front end opened is read where it is, by position, so
+// that libcurl can start it over for the authenticated request.
+struct DescriptorSource {
+  int fd;
+  curl_off_t offset = 0;
+};
+
+size_t readArchivePart(char* buffer, size_t size, size_t count, void* data) {
+  auto* source = static_cast<DescriptorSource*>(data);
+  ssize_t got;
+  do {
+    got = pread(source->fd, buffer, size * count, source->offset);
+  } while (got < 0 && errno == EINTR);
+  // An archive that shrank under the upload would send a short part.
+  if (got <= 0) return CURL_READFUNC_ABORT;
+  source->offset += got;
+  return static_cast<size_t>(got);
+}
+
+int seekArchivePart(void* data, curl_off_t offset, int origin) {
+  if (origin != SEEK_SET) return CURL_SEEKFUNC_CANTSEEK;
+  static_cast<DescriptorSource*>(data)->offset = offset;
+  return CURL_SEEKFUNC_OK;
+}
+
+curl_mime* buildForm(CURL* curl, const std::string& archivePath, DescriptorSource& opened,
+                     const FormFields& fields) {
   curl_mime* form = curl_mime_init(curl);
   for (const auto& [name, value] : fields) {
     curl_mimepart* part = curl_mime_addpart(form);
@@ -27,7 +56,13 @@ curl_mime* buildForm(CURL* curl, const std::string& archivePath, const FormField
   }
   curl_mimepart* report = curl_mime_addpart(form);
   curl_mime_name(report, "report");
-  curl_mime_filedata(report, archivePath.c_str());
+  struct stat st;
+  if (opened.fd >= 0 && fstat(opened.fd, &st) == 0) {
+    curl_mime_data_cb(report, st.st_size, readArchivePart, seekArchivePart, nullptr, &opened);
+    curl_mime_filename(report, kArchivePartName);
+  } else {
+    curl_mime_filedata(report, archivePath.c_str());
+  }
   curl_mime_type(report, "application/x-gzip");
   return form;
 }
@@ -248,7 +283,7 @@ void readReplyInfo(CURL* curl, TransferReport& transfer) {
 
 }  // namespace
 
-UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+UploadResult uploadReport(const std::string& archivePath, int archiveFd, const FormFields& fields,
                           const ReportConfig& config, TransferReport& transfer) {
   transfer = TransferReport();
   std::string uri = configValue(config, "SUBMIT_URI");
@@ -269,7 +304,8 @@ UploadResult uploadReport(const std::string& archivePath, const FormFields& fiel
   setTransferOptions(curl, deadline);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer.reply);
   curl_easy_setopt(curl, CURLOPT_URL, uri.c_str());
-  curl_mime* form = buildForm(curl, archivePath, fields);
+  DescriptorSource opened{archiveFd};
+  curl_mime* form = buildForm(curl, archivePath, opened, fields);
   curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
 
   CURLcode result = curl_easy_perform(curl);
@@ -293,7 +329,9 @@ namespace {
   if (!reply.empty() && reply.back() == '\n') reply.pop_back();
   // The service's own Digest refusal: the configured credentials are wrong.
   // A proxy's 401 comes as a page of its own and says nothing of them.
-  if (httpStatus == 401 && transfer.acceptedReply) reply += std::string("\n") + kCredentialsRefusedText;
+  if (httpStatus == 401 && transfer.acceptedReply) {
+    reply += std::string("\n") + kCredentialsRefusedText;
+  }
   fwrite(reply.data(), 1, reply.size(), stdout);
   putchar('\n');
   // A 200 that is not the service's own reply did not come from the
@@ -306,11 +344,11 @@ namespace {
 
 }  // namespace
 
-void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
-                     const ReportConfig& config) {
+void runUploadWorker(const std::string& archivePath, int archiveFd, const ContactInfo& contact,
+                     const std::string& productVersion, const ReportConfig& config) {
   resetUploadProgress();
-  std::string version, message;
-  if (readProductVersion(version, &message) != 0) {
+  std::string version = productVersion, message;
+  if (version.empty() && readProductVersion(version, &message) != 0) {
     // The worker's stdout is its reply to the parent: the reason goes there.
     logMessage("%s", message.c_str());
     printf("\n%s\n", message.c_str());
@@ -319,7 +357,7 @@ void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
 
   TransferReport transfer;
   UploadResult result =
-      uploadReport(archivePath, buildFormFields(contact, version), config, transfer);
+      uploadReport(archivePath, archiveFd, buildFormFields(contact, version), config, transfer);
   bool retryable = mayRetryUpload(result, transfer);
   if (retryable) {
     printf("RETRY_AFTER=%ld\nRETRY_REASON=%s\n", transfer.retryAfter,

@@ -35,10 +35,16 @@ enum class WorkerExit : int {
   kRetryable = 7,                  // failed before the service could have filed it
 };
 
+// The name the archive's part has always had, whatever the file is called.
+inline constexpr char kArchivePartName[] = "cvreport.tgz";
+
 // The upload worker's body, run in a child whose stdout is the parent's
-// pipe: posts the contact details and the archive, writes its progress and
-// the reply, and ends with exitChild and its WorkerExit.
-[[noreturn]] void runUploadWorker(const std::string& archivePath, const ContactInfo& contact,
+// pipe: posts the contact details and the archive (read from archiveFd
+// when that is open, else from archivePath), naming productVersion (the
+// host's release file's when empty), writes its progress and the reply,
+// and ends with exitChild and its WorkerExit.
+[[noreturn]] void runUploadWorker(const std::string& archivePath, int archiveFd,
+                                  const ContactInfo& contact, const std::string& productVersion,
                                   const ReportConfig& config);
 enum class UploadResult {
   kTransferred,     // whatever the HTTP status
@@ -60,7 +66,7 @@ struct TransferReport {
 };
 
 // Runs in the worker. Silent: runUploadWorker reports the outcome.
-UploadResult uploadReport(const std::string& archivePath, const FormFields& fields,
+UploadResult uploadReport(const std::string& archivePath, int archiveFd, const FormFields& fields,
                           const ReportConfig& config, TransferReport& transfer);
 // Whether the attempt failed before the service could have filed the
 // report, so that another is safe: the connection not made, or lost or

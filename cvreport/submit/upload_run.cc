@@ -62,7 +62,10 @@ UploadOutcome runUploadAttempt(const ReportSession& session, const UploadFollowe
   retryable = false;
   Child worker;
   int started = worker.start(
-      [&session] { runUploadWorker(session.archivePath, session.contact, session.config); },
+      [&session] {
+        runUploadWorker(session.archivePath, session.archiveFd, session.contact,
+                        session.productVersion, session.config);
+      },
       false);
   if (started != 0) {
     outcome.error = worker.failure();

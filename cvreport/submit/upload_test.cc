@@ -33,11 +33,11 @@ TEST(UploadReply, BodyIsCappedButFullyConsumed) {
 TEST(UploadReport, NoAddressMeansNoRequest) {
   TransferReport transfer;
   transfer.httpStatus = 0;
-  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{}, transfer),
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", -1, {}, ReportConfig{}, transfer),
             UploadResult::kNoRequest);
   EXPECT_EQ(transfer.httpStatus, -1);
   EXPECT_FALSE(transfer.acceptedReply);
-  EXPECT_EQ(uploadReport("/nonexistent.tgz", {}, ReportConfig{{"SUBMIT_URI", ""}}, transfer),
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", -1, {}, ReportConfig{{"SUBMIT_URI", ""}}, transfer),
             UploadResult::kNoRequest);
 }
 
@@ -45,7 +45,7 @@ TEST(UploadReport, NoAddressMeansNoRequest) {
 // https, whatever reaches it.
 TEST(UploadReport, OnlyHttpAndHttpsAreSpoken) {
   TransferReport transfer;
-  EXPECT_EQ(uploadReport("/nonexistent.tgz", {},
+  EXPECT_EQ(uploadReport("/nonexistent.tgz", -1, {},
                          ReportConfig{{"SUBMIT_URI", "file:///etc/hostname"}}, transfer),
             UploadResult::kTransferFailed);
   EXPECT_EQ(transfer.transferError, CURLE_UNSUPPORTED_PROTOCOL);

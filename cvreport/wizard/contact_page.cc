@@ -6,7 +6,6 @@
 #include "run/log.h"
 #include "run/session.h"
 #include "submit/contact_file.h"
-#include "wizard/contact.h"
 #include "wizard/dialogs.h"
 #include "wizard/screen.h"
 #include "wizard/text_area.h"
@@ -130,9 +129,8 @@ WizResult DlgWizStep2::validate(WizResult code) {
   if (code != WIZ_NEXT) return code;
   emailInvalid = false;
   ContactInfo& c = reportSession.contact;
-  std::string missing = trimAndListMissing(c);
-  if (!missing.empty()) {
-    std::string text = "Please fill in the following fields:" + missing;
+  std::string text = missingFieldsText(c);
+  if (!text.empty()) {
     showMessageBox(tr("Warning!"), text.c_str(), tr("Continue"), nullptr, false);
     return WIZ_STAY;
   }

@@ -92,14 +92,15 @@ void setExitText(const std::string& text) {
   if (at != std::string::npos) reportSession.exitMessage += command;
 }
 
-bool showSubmitError(const std::string& detail) {
+bool showSubmitError(const std::string& detail, bool offerRetry) {
   // Kept before the page names it; a retry that succeeds removes it again.
   std::string hint = keepArchiveWithHint();
   // The detail is the service's text: newt would pass its escape sequences
   // on to the terminal.
   std::string text = submitErrorText(printableText(detail, LineBreaks::kKeep), hint);
   setExitText(text);
-  bool retry = showMessageBox(tr("Error"), text.c_str(), tr("Exit"), tr("Retry"), false);
+  bool retry = showMessageBox(tr("Error"), text.c_str(), tr("Exit"),
+                              offerRetry ? tr("Retry") : nullptr, false);
   if (retry) reportSession.exitMessage.clear();
   return retry;
 }

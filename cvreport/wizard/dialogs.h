@@ -32,8 +32,9 @@ std::string keepArchiveWithHint();
 void setExitText(const std::string& text);
 // Keeps the archive and shows the failure with the hints naming it, which
 // it also leaves for the terminal after the wizard has ended; true when the
-// user asks to send it again (Retry), false for Exit.
-bool showSubmitError(const std::string& detail);
+// user asks to send it again (Retry, offered unless offerRetry is false),
+// false for Exit.
+bool showSubmitError(const std::string& detail, bool offerRetry = true);
 // Keeps the archive that was collected only, and says where it is and how
 // to send it, on the screen and for the terminal afterwards.
 void showCollectedOnly();

@@ -8,6 +8,7 @@
 #include "run/log.h"
 #include "run/session.h"
 #include "run/text.h"
+#include "submit/archive_check.h"
 #include "submit/layout.h"
 #include "submit/upload_run.h"
 #include "wizard/dialogs.h"
@@ -78,6 +79,14 @@ UploadOutcome DlgWizStep4Send::uploadOnce() {
 
 WizResult DlgWizStep4Send::send() {
   ReportSession& s = reportSession;
+  // An archive over the service's limit is kept rather than sent to be
+  // refused; sending it again would not help.
+  std::string tooLarge;
+  if (checkArchiveFileSize(s.archivePath, s.maxArchiveSize, &tooLarge) != 0) {
+    logMessage("Error: %s", tooLarge.c_str());
+    showSubmitError(tooLarge, false);
+    return WIZ_ABORT;
+  }
   for (;;) {
     UploadOutcome sent = uploadOnce();
     std::string failure;
@@ -106,7 +115,8 @@ WizResult DlgWizStep4Send::send() {
 void DlgWizStep4Send::dropRetriedArchive() {
   // A failed attempt kept the archive; once it is sent it is kept no more.
   std::string message;
-  if (removeKeptReport(reportSession.archivePath, &message) != 0) {
+  bool removed = false;
+  if (removeKeptReport(reportSession.archivePath, removed, &message) != 0) {
     logMessage("%s", message.c_str());
   }
 }

@@ -136,6 +136,20 @@ tui_wait_exit
 expect_status 0
 expect_contains "$CV_SCREEN" "Detail line 0299 of a long refusal."
 expect_contains "$CV_SCREEN" "containing the generated report manually to support@corvanta.com"
+rm -rf "$dir"
+
+# An archive over SUBMIT_MAX_SIZE is kept, not sent.
+cv_service_mode ok
+cv_service_config SUBMIT_MAX_SIZE=100
+requests=$(cv_requests count)
+tui_to_collection
+submit_and_fail
+tui_keys Enter
+tui_wait_exit
+expect_contains /var/log/cvreport.log "Error: The report archive is $(stat -c %s "$dir/cvreport.tgz") bytes, larger than the 100 bytes"
+! grep -q "│ Retry │" "$CV_SCREEN" || cv_fail "Retry offered for an archive the service will refuse"
+expect_eq "$(cv_requests count)" "$requests" "requests for an archive over the limit"
+cv_service_config
 
 # A busy service: the Sending window announces the retry under its scale
 # for the pause the service asked, and the next attempt gets the report in.
