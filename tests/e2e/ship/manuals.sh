@@ -73,7 +73,8 @@ email=$(sed -n 's/^CVREPORT_SUPPORT_EMAIL:[A-Z]*=//p' "$BUILD/CMakeCache.txt")
 [ -n "$email" ] || fail "the build has no CVREPORT_SUPPORT_EMAIL"
 grep -qF "Please send the {REP_PATH} file containing the generated report manually to" \
   "$SRC/cvreport/run/report_run.cc" || fail "the program's sentence changed; the page must follow"
-has "$WORK/cvreport.txt" "Please send the /tmp/cvreport.XXXXXX/cvreport.tgz file containing the generated report manually to $email"
+has "$WORK/cvreport.txt" "Please send the /var/lib/cvreport/kept/YYYYMMDD-HHMMSS/cvreport.tgz file containing the generated report manually to $email"
+has "$WORK/cvreport.txt" "To send it later, from this host or any other that can reach the service: cvreport --send /var/lib/cvreport/kept/"
 has "$WORK/cvreport.txt" "cvreport.tgz.sha256"
 has "$WORK/cvreport.txt" "/var/log/cvreport.log"
 
