@@ -35,7 +35,7 @@ while getopts "bnt:j:" opt; do
 done
 shift $((OPTIND - 1))
 
-all_targets=(keyvalue release reply layout report_archive split_lines cvlist df lvs dmraid mdadm yum memdedup
+all_targets=(keyvalue release reply layout report_archive attention split_lines cvlist df lvs dmraid mdadm yum memdedup
   imgtrim docker conf command_xml cpuinfo)
 targets=("${@:-${all_targets[@]}}")
 for t in "${targets[@]}"; do
@@ -80,7 +80,7 @@ each() {
   done
 }
 
-for t in keyvalue release reply layout command_xml; do
+for t in keyvalue release reply layout attention command_xml; do
   if [ -d "fuzz/seeds/$t" ]; then mkdir -p "$seeds/$t" && cp fuzz/seeds/$t/* "$seeds/$t/"; fi
 done
 # A report archive as the collector packs it.

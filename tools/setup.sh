@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config make
-  libcurl4-openssl-dev libnewt-dev libslang2-dev libarchive-dev
+  libcurl4-openssl-dev libnewt-dev libslang2-dev libarchive-dev libssl-dev
   libxml2-dev libxml2-utils libboost-regex-dev
   libgtest-dev googletest
   python3 tmux tinyproxy openssl ca-certificates curl
