@@ -7,6 +7,8 @@
 #
 #   bench/mask_bench.sh [LOG_MIB] [CONFIG_MIB] [ROUNDS]   (defaults 64, 16, 3)
 set -euo pipefail
+# The collector masks in the C locale; so does the benchmark.
+export LC_ALL=C
 SRC=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${CV_BUILD_DIR:-$SRC/build}
 SCAN=$BUILD/bench/cv_attention_scan
