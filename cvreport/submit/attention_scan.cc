@@ -32,8 +32,9 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool endsWithWord(std::string_view identifier, std::string_view word) {
   if (identifier.size() < word.size()) return false;
+  // From the end: most identifiers differ in their last letter already.
   std::string_view tail = identifier.substr(identifier.size() - word.size());
-  for (size_t i = 0; i < word.size(); ++i) {
+  for (size_t i = word.size(); i-- > 0;) {
     if (lower(tail[i]) != word[i]) return false;
   }
   return true;
