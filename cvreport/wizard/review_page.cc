@@ -32,6 +32,9 @@ constexpr int kViewChromeRows = 12;
 
 const char kReviewIntro[] = "Enter: show the file. Space: leave it out. Next: send the rest.";
 
+const char kManifestStaysText[] =
+    "The collector's manifest stays in the report: it records which files you left out.";
+
 bool reviewWanted() {
   return !reportSession.collectOnly && configValue(reportSession.config, "REVIEW") != "no";
 }
@@ -194,6 +197,11 @@ void DlgWizReview::readChecks() {
 
 bool DlgWizReview::excludeChecked() {
   if (excluded_.empty()) return true;
+  if (excluded_.count(kManifestMember)) {
+    // The manifest is where the report says what the reporter left out.
+    showMessageBox(tr("Warning!"), kManifestStaysText, tr("Back"), nullptr, false);
+    return false;
+  }
   std::string message;
   int result = -1;
   runBehindNotice(tr("Leaving the marked files out..."), [&] {
