@@ -125,7 +125,7 @@ WizResult DlgWizReview::run() {
   }
 }
 
-WizResult DlgWizReview::runForm() {
+newtGrid DlgWizReview::pageGrid() {
   const std::vector<ReviewFile>& files = review_.contents.files;
   std::string notes = reviewNotesText(review_);
   int cols = 0;
@@ -156,7 +156,11 @@ WizResult DlgWizReview::runForm() {
                  NEWT_ANCHOR_LEFT);
   placeSubgrid(grid, 0, 4, makeButtonBar(tr("Next"), &next_, tr("Cancel"), &cancel_), 0, 1, 0,
                NEWT_GRID_FLAG_GROWX);
-  GridWindow window(grid, tr("Review the report"));
+  return grid;
+}
+
+WizResult DlgWizReview::runForm() {
+  GridWindow window(pageGrid(), tr("Review the report"));
   newtFormAddHotKey(window.form(), NEWT_KEY_ENTER);
   newtFormAddHotKey(window.form(), NEWT_KEY_ESCAPE);
   newtFormSetCurrent(window.form(), tree_);

@@ -24,6 +24,8 @@ class DlgWizReview : public WizDialog {
  private:
   // The page once: WIZ_NEXT, WIZ_CANCEL, or WIZ_STAY after the view.
   WizResult runForm();
+  // The page's grid; sets the components the form's exits are told by.
+  newtGrid pageGrid();
   WizResult formCode(const newtExitStruct& exit, newtComponent form);
   void readChecks();
   // Leaves the checked files out of the archive; false, said, when it fails.
