@@ -18,12 +18,13 @@
 #include "wizard/dialogs.h"
 #include "wizard/collect_page.h"
 #include "wizard/contact_page.h"
+#include "wizard/review_page.h"
 #include "wizard/submit_pages.h"
 
 namespace cvreport {
 namespace {
 
-constexpr size_t kLastPage = 4;
+constexpr size_t kLastPage = 5;
 
 // A bad release file is no reason to stop here (the upload worker reports
 // it); the banner just goes without the version.
@@ -42,6 +43,7 @@ bool runPages(ReportRun& run) {
   pages.push_back(std::make_unique<DlgWizStep1>());
   pages.push_back(std::make_unique<DlgWizStep2>());
   pages.push_back(std::make_unique<DlgWizStep3>(run));
+  pages.push_back(std::make_unique<DlgWizReview>());
   pages.push_back(std::make_unique<DlgWizStep4>(run));
   pages.push_back(std::make_unique<DlgWizStep5>());
   size_t index = 0;

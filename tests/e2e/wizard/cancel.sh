@@ -13,7 +13,7 @@ source "$SRC/tests/tui.sh"
 tui_paced_collector
 export CV_PACE_DELAY=0.2 CV_PACE_HOLD=$WORK/hold
 cv_service_start --repid 770043
-cv_service_config
+cv_service_config REVIEW=no
 QUESTION="Are you sure you want to cancel submitting the problem report?"
 
 # cancel ASK_KEYS ANSWER_KEYS: asks to cancel with the page's keys and

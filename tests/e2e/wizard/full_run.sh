@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A whole report through the wizard: welcome, contact details with the
 # multi-line description edited across lines, the collection with its
-# progress, the submission, the problem ID, and the exit text on the
-# restored terminal.
+# progress, the review, the submission, the problem ID, and the exit text
+# on the restored terminal.
 source "$(dirname "$0")/../../common.sh"
 source "$SRC/tests/tui.sh"
 
@@ -69,6 +69,11 @@ tui_keys Enter
 
 tui_wait_for "Gathering information..."
 tui_wait_for "40%"
+# The review page opens on the file list; Next sends the report on as it is.
+tui_wait_for "Review the report" 20
+tui_keys Tab
+tui_expect_cursor_on "│ Next │"
+tui_keys Enter
 tui_wait_for "Submit report" 20
 dir=$(cv_work_dirs)
 expect_contains "$CV_SCREEN" "$dir/cvreport.tgz file."

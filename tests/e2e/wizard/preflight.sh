@@ -31,7 +31,7 @@ expect_contains /var/log/cvreport.log "Session has been canceled"
 ! tui_wrote "Are you sure you want to cancel" || cv_fail "Cancel asked again"
 [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left after Cancel"
 
-cv_config "SUBMIT_URI=http://127.0.0.1:9/submit"
+cv_config "SUBMIT_URI=http://127.0.0.1:9/submit" REVIEW=no
 to_box "cannot connect to 127.0.0.1:9: Connection refused"
 tui_keys Enter
 tui_wait_for "Submit report" 20

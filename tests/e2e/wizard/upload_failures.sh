@@ -12,7 +12,7 @@ source "$SRC/tests/tui.sh"
 tui_paced_collector
 export CV_PACE_DELAY=0.2
 cv_service_start
-cv_service_config
+cv_service_config REVIEW=no
 
 # Submits from the collection page and waits for the error dialog.
 submit_and_fail() {
@@ -140,7 +140,7 @@ rm -rf "$dir"
 
 # An archive over SUBMIT_MAX_SIZE is kept, not sent.
 cv_service_mode ok
-cv_service_config SUBMIT_MAX_SIZE=100
+cv_service_config SUBMIT_MAX_SIZE=100 REVIEW=no
 requests=$(cv_requests count)
 tui_to_collection
 submit_and_fail
@@ -149,7 +149,7 @@ tui_wait_exit
 expect_contains /var/log/cvreport.log "Error: The report archive is $(stat -c %s "$dir/cvreport.tgz") bytes, larger than the 100 bytes"
 ! grep -q "│ Retry │" "$CV_SCREEN" || cv_fail "Retry offered for an archive the service will refuse"
 expect_eq "$(cv_requests count)" "$requests" "requests for an archive over the limit"
-cv_service_config
+cv_service_config REVIEW=no
 
 # A busy service: the Sending window announces the retry under its scale
 # for the pause the service asked, and the next attempt gets the report in.

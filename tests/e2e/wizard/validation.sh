@@ -8,7 +8,7 @@ source "$SRC/tests/tui.sh"
 tui_paced_collector
 export CV_PACE_DELAY=0.2
 cv_silent_start
-cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit"
+cv_config "SUBMIT_URI=http://127.0.0.1:$CV_SILENT_PORT/submit" REVIEW=no
 
 tui_start
 tui_wait_for "Welcome to Corvanta Problem Report wizard!"
