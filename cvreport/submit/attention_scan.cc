@@ -220,6 +220,8 @@ void scanFile(const std::string& path, const std::string& relative,
   while ((length = getline(&line.data, &line.capacity, file.get())) >= 0) {
     ++number;
     std::string_view text(line.data, static_cast<size_t>(length));
+    // The line's end is no part of a value: "********\n" is still masked.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
     for (AttentionRule rule : scanner.scanLine(text)) {
       hits.push_back(AttentionHit{relative, number, rule});
     }

@@ -64,7 +64,7 @@ TEST(AttentionScan, ListsTextFilesByLineAndSkipsCertificatesBinariesAndLinks) {
   std::string files = dir.path() + "/files";
   ASSERT_EQ(mkdir(files.c_str(), 0700), 0);
   ASSERT_EQ(mkdir((files + "/config").c_str(), 0700), 0);
-  std::ofstream(files + "/config/app.conf") << "name=a\napi_token=QwErTy123\n";
+  std::ofstream(files + "/config/app.conf") << "name=a\napi_token=QwErTy123\ndb_password = ********\r\n";
   std::ofstream(files + "/config/server.crt")
       << "-----BEGIN CERTIFICATE-----\nMIIBszCCAVmgAwIBAgIUZm9vYmFyQmF6UXV4MTIzNDU2Nzg5\n"
          "-----END CERTIFICATE-----\n";
