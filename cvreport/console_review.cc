@@ -1,5 +1,6 @@
 #include "console_review.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -90,7 +91,8 @@ void viewFile(const Session& s, const ReviewFile& file) {
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string rules;
     for (; next < hits.size() && hits[next].line <= i + 1; ++next) {
-      if (hits[next].line == i + 1) rules += std::string(" [") + attentionRuleName(hits[next].rule) + "]";
+      if (hits[next].line != i + 1) continue;
+      rules += std::string(" [") + attentionRuleName(hits[next].rule) + "]";
     }
     printf("%s%6zu%s  %s\n", rules.empty() ? "   " : ">> ", i + 1, rules.c_str(),
            shown(lines[i]).c_str());
@@ -120,20 +122,37 @@ void setExcluded(const Session& s, const ReviewFile& file, bool exclude) {
   }
 }
 
-// One line of input without its line feed; false at the end of the input
-// or when a signal cut the wait short.
-bool readCommand(std::string& line) {
-  line.clear();
-  char chunk[512];
-  while (fgets(chunk, sizeof chunk, stdin)) {
-    line += chunk;
-    if (line.back() == '\n') {
-      line.pop_back();
-      return true;
+// The reporter's lines, read from stdin's descriptor itself: a signal that
+// comes while the prompt waits ends the wait, which stdio's buffered read
+// could miss.
+class LineReader {
+ public:
+  // One line without its line feed; false at the end of the input (a last
+  // line without a line feed still counts) or when a signal cut the wait.
+  bool next(std::string& line) {
+    for (;;) {
+      size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return true;
+      }
+      if (ended_ || !waitForInputUnlessInterrupted(STDIN_FILENO)) break;
+      char chunk[512];
+      ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+      if (got < 0 && errno == EINTR) continue;
+      if (got > 0) pending_.append(chunk, static_cast<size_t>(got));
+      ended_ = got <= 0;
     }
+    line.swap(pending_);
+    pending_.clear();
+    return !line.empty() && !pendingInterrupt();
   }
-  return !line.empty() && !pendingInterrupt();
-}
+
+ private:
+  std::string pending_;
+  bool ended_ = false;
+};
 
 enum class Step { kGoOn, kSend, kKeepBack };
 
@@ -171,16 +190,20 @@ ReviewChoice runConsoleReview(const std::string& archivePath, const ReportReview
   Session s{archivePath, review, excluded};
   excluded.clear();
   printList(s);
+  LineReader input;
   std::string line;
   for (;;) {
     fputs(kPrompt, stdout);
     fflush(stdout);
-    if (pendingInterrupt() || !readCommand(line)) {
+    if (!input.next(line)) {
       putchar('\n');
       return ReviewChoice::kKeepBack;
     }
-    Step step = runCommand(s, line);
-    if (step != Step::kGoOn) return step == Step::kSend ? ReviewChoice::kSend : ReviewChoice::kKeepBack;
+    switch (runCommand(s, line)) {
+      case Step::kGoOn: break;
+      case Step::kSend: return ReviewChoice::kSend;
+      case Step::kKeepBack: return ReviewChoice::kKeepBack;
+    }
   }
 }
 

@@ -3,7 +3,7 @@
 # without a terminal; on a terminal it lists the files, what the collector
 # withheld and the lines to look at, shows a file with those lines marked,
 # and sends exactly the reviewed bytes less the excluded files, or keeps
-# the report back ("abort", or the end of the input) with the attention
+# the report back ("abort", the end of the input, Ctrl-C) with the attention
 # list beside it. Without --review the report says how many lines need a
 # look and where the list is, which never goes into the archive.
 source "$(dirname "$0")/../../common.sh"
@@ -38,7 +38,7 @@ for case in "quiet|-q|Error: --review asks questions and cannot go with -q" \
   IFS='|' read -r what how why <<<"$case"
   case $how in
     script) cv_status script -qec "$command_line >'$OUT' 2>'$ERR'" /dev/null </dev/null ;;
-    *) run_cvreport --review $how "${CV_CONTACT[@]}" ;;
+    *) run_cvreport --review ${how:+"$how"} "${CV_CONTACT[@]}" ;;
   esac
   expect_status 1
   expect_eq "$(cat "$ERR")" "$why" "--review refused ($what)"
@@ -112,23 +112,25 @@ expect_eq "$(tail -n 1 "$WORK/sent/collector/manifest.txt")" \
   "etc/app/settings.conf$(printf '\t')excluded$(printf '\t')by the reporter" "the manifest's exclusion record"
 expect_eq "$(cv_requests part report complete)" True "the uploaded archive part"
 
-# Keeping the report back: "abort", and the end of the input.
-for keys in "abort Enter" "C-d"; do
+# Keeping the report back: "abort", the end of the input, and Ctrl-C at
+# the prompt, which the run ends as any interrupted one.
+kept_back="The report was kept back at your request and not sent."
+for case in "abort|8|$kept_back" "C-d|8|$kept_back" "C-c|130|Report interrupted by SIGINT: nothing was sent."; do
+  IFS='|' read -r keys status said <<<"$case"
   requests=$(cv_requests count)
   tui_start --review "${CV_CONTACT[@]}"
   tui_wait_for "Review>"
-  if [ "$keys" = C-d ]; then tui_keys C-d; else tui_type abort && tui_keys Enter; fi
+  if [ "$keys" = abort ]; then tui_type abort && tui_keys Enter; else tui_keys "$keys"; fi
   tui_wait_exit
-  expect_status 8
+  expect_status "$status"
   KEPT=$(cv_kept_reports | tail -n 1)
-  for said in "The report was kept back at your request and not sent." \
-    "Please send the $KEPT/cvreport.tgz file containing the generated report manually"; do
-    tui_wrote "$said" || cv_fail "[$keys] did not say [$said]"
+  for line in "$said" "Please send the $KEPT/cvreport.tgz file containing the generated report manually"; do
+    tui_wrote "$line" || cv_fail "[$keys] did not say [$line]"
   done
   cmp -s "$KEPT/cvreport.tgz" "$WORK/collected.tgz" || cv_fail "[$keys] kept an archive other than the reviewed one"
   expect_attention_kept
   expect_eq "$(cv_requests count)" "$requests" "requests after [$keys]"
-  expect_contains /var/log/cvreport.log "The report was kept back at your request and not sent."
+  expect_contains /var/log/cvreport.log "$said"
 done
 
 cv_pass
