@@ -24,6 +24,7 @@ printf '# Collected for review\n' >"\$files/collector/manifest.txt"
 printf '# Items left out of this report, and why\n/etc/cv/keys: withheld: private keys\n' \
   >"\$files/collector/skipped.txt"
 tar czf "\$(dirname "\$files")/cvreport.tgz" -C "\$files" .
+[ -z "\${CV_LIST_BLOCKED:-}" ] || mkdir "\$(dirname "\$files")/attention.txt"
 cp "\$(dirname "\$files")/cvreport.tgz" '$WORK/collected.tgz'
 SH
 cv_collector "$WORK/collector.sh"
@@ -70,6 +71,14 @@ notice=$(head -n 1 "$ERR")
 expect_kept_report "Disk full" "" "$notice"
 expect_attention_kept
 cv_service_mode ok
+
+# A review that cannot be prepared (here its list cannot be written) is one
+# warning, and the report goes on unreviewed rather than lost.
+CV_LIST_BLOCKED=1 run_cvreport "${CV_CONTACT[@]}"
+expect_status 0
+[[ $(cat "$ERR") =~ ^"Warning: the report could not be prepared for review (Can't write /tmp/cvreport."[A-Za-z0-9]{6}"/attention.txt: Is a directory); it goes on unreviewed"$ ]] ||
+  cv_fail "the warning of a review not prepared: [$(cat "$ERR")]"
+expect_contains "$OUT" "Your problem report was assigned ID 770051"
 
 # A review that excludes the file with the line to look at, then sends.
 tui_start --review "${CV_CONTACT[@]}"
