@@ -32,8 +32,6 @@ TEST(Interrupts, RecordForwardAndRestore) {
   char byte;
   ASSERT_EQ(read(pipeFds[0], &byte, 1), 1);
   EXPECT_FALSE(waitForInputUnlessInterrupted(pipeFds[0]));
-  close(pipeFds[0]);
-  close(pipeFds[1]);
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);

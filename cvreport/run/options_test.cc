@@ -56,9 +56,7 @@ TEST(CommandLine, ChoosesTheMode) {
        RunMode::kConsole},
       {{"--review", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"}, RunMode::kConsole},
       {{"--review"}, RunMode::kUsage},
-      {{"--review", "-n", "A"}, RunMode::kPartialContact},
       {{"--review", "--send=a.tgz"}, RunMode::kUsage},
-      {{"--review", "--kept"}, RunMode::kUsage},
       {{"--review", "--collect-only", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"},
        RunMode::kUsage},
   };
