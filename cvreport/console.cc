@@ -3,9 +3,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <sys/stat.h>
+
 #include <map>
+#include <set>
 #include <string>
 
+#include "console_review.h"
 #include "run/email_address.h"
 #include "run/interrupt.h"
 #include "run/kept_store.h"
@@ -18,12 +22,14 @@
 #include "submit/contact_file.h"
 #include "submit/layout.h"
 #include "submit/preflight.h"
+#include "submit/review.h"
 #include "submit/upload_run.h"
 
 namespace cvreport {
 namespace {
 
 constexpr int kConsoleWrapWidth = 74;
+constexpr char kKeptBackText[] = "The report was kept back at your request and not sent.";
 
 std::string startFailureText(const std::string& error, int errorNumber) {
   if (error.empty()) return "Fatal error";
@@ -164,6 +170,65 @@ bool archiveFits(ReportSession& s) {
   return false;
 }
 
+// Logs and prints a warning on stderr.
+void reportWarning(const std::string& text) {
+  logMessage("%s", text.c_str());
+  fprintf(stderr, "%s\n", printableText(text, LineBreaks::kKeep).c_str());
+}
+
+// What the review shows; false after one warning when it cannot be had, and
+// the report goes on unreviewed rather than lost. Without an archive there
+// is nothing to review, and the upload says why.
+bool prepareConsoleReview(const ReportSession& s, ReportReview& review) {
+  struct stat st;
+  if (stat(s.archivePath.c_str(), &st) != 0) return false;
+  std::string message;
+  if (prepareReview(s.archivePath, s.filesDir, review, &message) == 0) return true;
+  reportWarning("Warning: the report could not be prepared for review (" + message +
+                "); it goes on unreviewed");
+  return false;
+}
+
+// The reporter's exclusions leave the archive before it is sent; an archive
+// that still holds them is kept, never sent.
+bool applyExclusions(ReportSession& s, const std::set<std::string>& excluded,
+                     ConsoleStatus& status) {
+  std::string message;
+  if (excludeFromReport(s.archivePath, excluded, &message) == 0) {
+    if (!excluded.empty()) logMessage("Files excluded by the reporter: %zu", excluded.size());
+    return true;
+  }
+  logMessage("Error: %s", message.c_str());
+  reportKept(s, "The files you excluded could not be left out: " + message);
+  status = ConsoleStatus::kUploadNotStarted;
+  return false;
+}
+
+// Without --review, says how many lines the second scan asks the reporter
+// to look at and where they are listed; with it, asks before the report
+// leaves. False with the status when it does not leave.
+bool reviewBeforeSending(ReportSession& s, ConsoleStatus& status) {
+  ReportReview review;
+  if (!prepareConsoleReview(s, review)) return true;
+  if (!s.review) {
+    std::string notice = attentionNotice(review);
+    if (!notice.empty()) reportWarning(notice);
+    return true;
+  }
+  std::set<std::string> excluded;
+  if (runConsoleReview(s.archivePath, review, excluded) == ReviewChoice::kSend) {
+    return applyExclusions(s, excluded, status);
+  }
+  if (pendingInterrupt()) {
+    status = reportInterrupted(s, true);
+    return false;
+  }
+  logMessage("%s", kKeptBackText);
+  reportKept(s, kKeptBackText);
+  status = ConsoleStatus::kKeptBack;
+  return false;
+}
+
 }  // namespace
 
 ConsoleStatus consoleUpload(ReportSession& s) {
@@ -207,6 +272,12 @@ void showStartWarnings(const ReportSession& s) {
 
 ConsoleStatus runConsoleReport() {
   ReportSession& s = reportSession;
+  // Refused before anything starts: no log, no work directory.
+  std::string refusal = s.review ? reviewRefusal(s.quiet) : "";
+  if (!refusal.empty()) {
+    fprintf(stderr, "%s\n", refusal.c_str());
+    return ConsoleStatus::kNotStarted;
+  }
   ReportRun run(s);
   std::string message;
   int started = run.start(&message);
@@ -232,6 +303,7 @@ ConsoleStatus runConsoleReport() {
   if (!warnWhenUnreachable(s, status)) return status;
   if (!collect(s, status)) return status;
   if (s.collectOnly) return keepCollected(s);
+  if (!reviewBeforeSending(s, status)) return status;
   if (!archiveFits(s)) return ConsoleStatus::kUploadFailed;
   return consoleUpload(s);
 }

@@ -17,6 +17,7 @@ enum class ConsoleStatus : int {
   kUploadNotStarted = 5,
   kUploadWaitFailed = 6,
   kUploadFailed = 7,
+  kKeptBack = 8,  // the reporter kept the report back (--review: abort)
   kInterrupted = 128,  // plus the signal's number
 };
 

@@ -22,20 +22,6 @@ std::string keptTimeText(time_t keptAt) {
   return text;
 }
 
-std::string sizeText(long long bytes) {
-  static const char* const kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
-  if (bytes < 1024) return std::to_string(bytes) + " bytes";
-  double value = static_cast<double>(bytes);
-  size_t unit = 0;
-  while (value >= 1024 && unit + 1 < sizeof kUnits / sizeof kUnits[0]) {
-    value /= 1024;
-    ++unit;
-  }
-  char text[32];
-  snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
-  return text;
-}
-
 }  // namespace
 
 int runKeptList() {
@@ -54,7 +40,7 @@ int runKeptList() {
     // The subject is the reporter's text, read back from a file.
     std::string subject = printableText(report.subject, LineBreaks::kSpace);
     printf("%sKept:    %s\nSize:    %s\nSubject: %s\nSend:    %s\n", first ? "" : "\n",
-           keptTimeText(report.keptAt).c_str(), sizeText(report.archiveBytes).c_str(),
+           keptTimeText(report.keptAt).c_str(), byteSizeText(report.archiveBytes).c_str(),
            subject.c_str(), sendLaterCommand(report.archivePath).c_str());
     first = false;
   }

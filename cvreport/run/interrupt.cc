@@ -46,26 +46,45 @@ void stopWatchingInterrupts() {
 
 int pendingInterrupt() { return gPending; }
 
-bool pauseUnlessInterrupted(int seconds) {
-  // Blocked while gPending is looked at, and let through only inside
-  // ppoll: a signal between the look and the wait still ends the wait.
+namespace {
+
+// Waits until fd (unless -1) can be read or the deadline (unless null) has
+// passed, or a watched signal is or was received. The signals are blocked
+// while gPending is looked at and let through only inside ppoll: one that
+// comes between the look and the wait still ends the wait.
+void waitUnlessInterrupted(int fd, const struct timespec* end) {
   sigset_t blocked, previous;
   sigemptyset(&blocked);
   for (int signalNumber : kSignals) sigaddset(&blocked, signalNumber);
   sigprocmask(SIG_BLOCK, &blocked, &previous);
-  struct timespec now, end;
-  clock_gettime(CLOCK_MONOTONIC, &end);
-  end.tv_sec += seconds;
-  for (;;) {
-    if (gPending != 0) break;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    long long leftNanos = (end.tv_sec - now.tv_sec) * 1000000000LL + (end.tv_nsec - now.tv_nsec);
-    if (leftNanos <= 0) break;
-    struct timespec left = {static_cast<time_t>(leftNanos / 1000000000LL),
-                            static_cast<long>(leftNanos % 1000000000LL)};
-    if (ppoll(nullptr, 0, &left, &previous) < 0 && errno != EINTR) break;
+  struct pollfd input = {fd, POLLIN, 0};
+  while (gPending == 0) {
+    struct timespec now, left;
+    if (end) {
+      clock_gettime(CLOCK_MONOTONIC, &now);
+      long long leftNanos = (end->tv_sec - now.tv_sec) * 1000000000LL + (end->tv_nsec - now.tv_nsec);
+      if (leftNanos <= 0) break;
+      left = {static_cast<time_t>(leftNanos / 1000000000LL),
+              static_cast<long>(leftNanos % 1000000000LL)};
+    }
+    int ready = ppoll(fd >= 0 ? &input : nullptr, fd >= 0 ? 1 : 0, end ? &left : nullptr, &previous);
+    if (ready > 0 || (ready < 0 && errno != EINTR)) break;
   }
   sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+}  // namespace
+
+bool pauseUnlessInterrupted(int seconds) {
+  struct timespec end;
+  clock_gettime(CLOCK_MONOTONIC, &end);
+  end.tv_sec += seconds;
+  waitUnlessInterrupted(-1, &end);
+  return gPending == 0;
+}
+
+bool waitForInputUnlessInterrupted(int fd) {
+  waitUnlessInterrupted(fd, nullptr);
   return gPending == 0;
 }
 

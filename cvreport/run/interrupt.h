@@ -25,6 +25,9 @@ int pendingInterrupt();
 // received while they are watched: the wait ends at once, with no window in
 // which a signal could slip by. False when a signal ended it.
 bool pauseUnlessInterrupted(int seconds);
+// Waits until fd has input (or its end, or an error) to read, on the same
+// terms: false when a signal ended the wait.
+bool waitForInputUnlessInterrupted(int fd);
 // The child the next signal is passed on to: a pid, a negative process
 // group, or 0 for none. The caller clears it once the child is reaped.
 void setInterruptTarget(pid_t target);

@@ -21,9 +21,17 @@ TEST(Interrupts, RecordForwardAndRestore) {
     _exit(0);
   }
   setInterruptTarget(child);
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  ASSERT_EQ(write(pipeFds[1], "x", 1), 1);
+  EXPECT_TRUE(waitForInputUnlessInterrupted(pipeFds[0]));
   usleep(100000);  // the child's reset comes first
   ASSERT_EQ(raise(SIGTERM), 0);
   EXPECT_EQ(pendingInterrupt(), SIGTERM);
+  // A signal already received ends a wait for input that would never come.
+  char byte;
+  ASSERT_EQ(read(pipeFds[0], &byte, 1), 1);
+  EXPECT_FALSE(waitForInputUnlessInterrupted(pipeFds[0]));
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <tuple>
 
@@ -162,8 +163,8 @@ int placeFile(int srcDirFd, const char* srcName, int entryFd, const char* dstNam
 
 int placeAll(int workFd, int filesFd, int entryFd, std::string* message) {
   if (placeFile(workFd, kKeptArchiveName, entryFd, kKeptArchiveName, true, message) != 0) return -1;
-  if (placeFile(workFd, kKeptChecksumName, entryFd, kKeptChecksumName, false, message) != 0) {
-    return -1;
+  for (const char* optional : {kKeptChecksumName, kKeptAttentionName}) {
+    if (placeFile(workFd, optional, entryFd, optional, false, message) != 0) return -1;
   }
   if (placeFile(filesFd, "description", entryFd, kKeptContactName, true, message) != 0) return -1;
   if (fsync(entryFd) != 0) {
@@ -195,6 +196,7 @@ int moveIntoStore(const std::string& workDir, const std::string& filesDir, std::
   fsync(store.get());
   unlinkat(work.get(), kKeptArchiveName, 0);
   unlinkat(work.get(), kKeptChecksumName, 0);
+  unlinkat(work.get(), kKeptAttentionName, 0);
   unlinkat(files.get(), "description", 0);
   return 0;
 }

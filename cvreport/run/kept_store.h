@@ -18,9 +18,11 @@ inline constexpr char kKeptStorePath[] = "/var/lib/cvreport/kept";
 inline constexpr char kKeptArchiveName[] = "cvreport.tgz";
 inline constexpr char kKeptChecksumName[] = "cvreport.tgz.sha256";
 inline constexpr char kKeptContactName[] = "description";
+// The second scan's list of lines to look at: it stays beside its archive.
+inline constexpr char kKeptAttentionName[] = "attention.txt";
 
-// Moves the run's archive, its checksum file when there is one and its
-// contact file into a new entry of the store (made root's and 0700 when
+// Moves the run's archive, its checksum file and its attention list when
+// there are such, and its contact file into a new entry of the store (made root's and 0700 when
 // missing) named by the UTC date and time, and points s.archivePath at the
 // entry's archive; the work directory is then no longer kept. Does nothing
 // and returns 0 when the archive is not the one this run collected in its

@@ -17,6 +17,7 @@ constexpr int kVersionOption = 256;
 constexpr int kSendOption = 257;
 constexpr int kCollectOnlyOption = 258;
 constexpr int kKeptOption = 259;
+constexpr int kReviewOption = 260;
 
 // Set by the build: the kit's version, and which platform libraries
 // cvsysinfo was linked with (cvreport itself never calls them).
@@ -30,6 +31,7 @@ constexpr int kKeptOption = 259;
 const char kUsageText[] =
     "Usage: cvreport [-h] [-q] [-p] [-n <name>  -c <company>  -e <email>\n"
     "                                -s <subject>  -m <problem_description>]\n"
+    "       cvreport --review [-p] <contact options>\n"
     "       cvreport --collect-only [-q] [-p] [contact options]\n"
     "       cvreport --send ARCHIVE [-q] [contact options to replace]\n"
     "       cvreport --kept\n"
@@ -41,6 +43,7 @@ const char kUsageText[] =
     "  -e EMAIL, --email=EMAIL\tthe reporter's e-mail address\n"
     "  -s SUBJECT, --subject=SUBJECT\tthe report subject\n"
     "  -m DESCRIPTION, --message=DESCRIPTION  the problem description\n"
+    "      --review\t\t\tlook through the report and choose what leaves\n"
     "      --collect-only\t\tcollect and keep the report without sending it\n"
     "      --send=ARCHIVE\t\tsend a report archive kept or collected earlier\n"
     "      --kept\t\t\tlist the kept reports and how to send them\n"
@@ -60,6 +63,7 @@ const struct option kLongOptions[] = {
     {"send", required_argument, nullptr, kSendOption},
     {"collect-only", no_argument, nullptr, kCollectOnlyOption},
     {"kept", no_argument, nullptr, kKeptOption},
+    {"review", no_argument, nullptr, kReviewOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -105,6 +109,7 @@ RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
       case kSendOption: send = true; s.sendPath = optarg; break;
       case kCollectOnlyOption: s.collectOnly = true; break;
       case kKeptOption: kept = true; break;
+      case kReviewOption: s.review = true; break;
       default: return RunMode::kUsage;
     }
   }
@@ -112,10 +117,13 @@ RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
   if (version) return RunMode::kVersion;
   // One job a run: sending an archive, listing kept ones and collecting
   // without sending do not mix.
-  if (send + kept + s.collectOnly > 1) return RunMode::kUsage;
+  // The review is the console's: --send and --collect-only have no moment
+  // between collecting and sending, and the wizard has a page of its own.
+  if (send + kept + s.collectOnly + s.review > 1) return RunMode::kUsage;
   if (kept) return mask == 0 ? RunMode::kKept : RunMode::kUsage;
   if (send) return RunMode::kSend;
   if (mask == kAllContactOptions) return RunMode::kConsole;
+  if (s.review && mask == 0) return RunMode::kUsage;
   if (mask != 0) return RunMode::kPartialContact;
   return RunMode::kWizard;
 }

@@ -54,6 +54,11 @@ TEST(CommandLine, ChoosesTheMode) {
       {{"--collect-only"}, RunMode::kWizard},
       {{"--collect-only", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"},
        RunMode::kConsole},
+      {{"--review", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"}, RunMode::kConsole},
+      {{"--review"}, RunMode::kUsage},
+      {{"--review", "--send=a.tgz"}, RunMode::kUsage},
+      {{"--review", "--collect-only", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"},
+       RunMode::kUsage},
   };
   for (const auto& c : cases) {
     std::string joined;

@@ -54,6 +54,8 @@ struct ReportSession {
   bool progress = false;
   // --collect-only: the archive is collected and kept, nothing is sent.
   bool collectOnly = false;
+  // --review: the console shows the report and asks before it leaves.
+  bool review = false;
   // --send: the archive an earlier run kept or collected, and which contact
   // options the command line gave to replace the archive's fields
   // (kContactGiven* bits).

@@ -113,4 +113,18 @@ std::string printableText(const std::string& text, LineBreaks breaks) {
   return out;
 }
 
+std::string byteSizeText(long long bytes) {
+  static const char* const kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  double value = static_cast<double>(bytes);
+  size_t unit = 0;
+  while (value >= 1024 && unit + 1 < sizeof kUnits / sizeof kUnits[0]) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
 }  // namespace cvreport

@@ -16,6 +16,9 @@ size_t trimBlank(std::string& value);
 // The pieces between separators: n separators always give n + 1 pieces.
 std::vector<std::string> splitAt(const std::string& text, char separator);
 
+// A size for people: "812 bytes", "1.5 KiB", "3.0 MiB".
+std::string byteSizeText(long long bytes);
+
 enum class LineBreaks { kKeep, kSpace };
 
 // Text from a server, a file or a tool as it may reach a terminal, a newt
