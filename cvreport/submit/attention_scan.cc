@@ -27,7 +27,9 @@ bool isAlnum(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 bool isIdentifierChar(char c) { return isAlnum(c) || c == '_' || c == '.' || c == '-'; }
-bool isTokenChar(char c) { return isAlnum(c) || c == '+' || c == '/' || c == '_' || c == '-' || c == '='; }
+// Base64's "=" pads only the end: in a run it is "KEY=value"'s, and the
+// padding adds nothing to the token's length anyway.
+bool isTokenChar(char c) { return isAlnum(c) || c == '+' || c == '/' || c == '_' || c == '-'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool endsWithWord(std::string_view identifier, std::string_view word) {
@@ -156,7 +158,6 @@ bool isHashLength(size_t length) {
 // checksum or ID has, or base64 with upper and lower case and digits, with
 // high entropy, and not named as a digest ("sha256:", "sha512-").
 bool looksRandom(std::string_view line, size_t start, std::string_view run) {
-  while (!run.empty() && run.back() == '=') run.remove_suffix(1);
   if (run.size() < kMinTokenLength) return false;
   // The digest's name may lead the run itself ("sha512-" in a lock file).
   size_t from = start >= 8 ? start - 8 : 0;
@@ -173,10 +174,22 @@ bool looksRandom(std::string_view line, size_t start, std::string_view run) {
   return upper && lowerCase && digit && entropyBits(run) >= 4.0;
 }
 
+bool isPathChar(char c) { return c != '/' && isTokenChar(c); }
+
+// A run that begins with "/" is a path (a mount's, a temporary directory's
+// with a random name): its parts are looked at one by one.
 bool hasRandomToken(std::string_view line) {
   bool found = false;
   forEachRun(line, isTokenChar, [&](size_t start, size_t end) {
-    found = looksRandom(line, start, line.substr(start, end - start));
+    std::string_view run = line.substr(start, end - start);
+    if (run[0] != '/') {
+      found = looksRandom(line, start, run);
+    } else {
+      forEachRun(run, isPathChar, [&](size_t from, size_t to) {
+        found = looksRandom(line, start + from, run.substr(from, to - from));
+        return found;
+      });
+    }
     return found;
   });
   return found;

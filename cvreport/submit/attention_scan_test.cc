@@ -49,6 +49,7 @@ TEST(AttentionScan, FindsWhatMaskingMissedAndLeavesLookAlikes) {
       {"cvpkg-tools 3.1 d41d8cd98f00b204e9800998ecf8427e", {}},
       {"integrity sha512-Zm9vYmFyQmF6UXV4MTIzNDU2Nzg5MEFCQ0RFRkdISUpL", {}},
       {"/usr/share/doc/libcurl4-openssl-dev/changelog.Debian.gz", {}},
+      {"overlay /srv lowerdir=/var/lib/cv/l/Q3ZAB7KXW2M4N/diff:/var/lib/cv/l/R5TY8UV2PL", {}},
       {"container 5d2f8e91c3aa4b6d8e0f1a3c5e7b9d1f2a4c6e8b0d2f4a6c8e0b2d4f6a8c0e1f", {}},
       {"-----BEGIN CERTIFICATE-----", {}},
       {"[private key removed by cvreport]", {}},
