@@ -176,17 +176,13 @@ void reportWarning(const std::string& text) {
   fprintf(stderr, "%s\n", printableText(text, LineBreaks::kKeep).c_str());
 }
 
-// What the review shows; false after one warning when it cannot be had, and
-// the report goes on unreviewed rather than lost. Without an archive there
-// is nothing to review, and the upload says why.
-bool prepareConsoleReview(const ReportSession& s, ReportReview& review) {
+// What the review shows; false with the reason when it cannot be had
+// (empty without an archive: there is nothing to review, and the upload
+// says why).
+bool prepareConsoleReview(const ReportSession& s, ReportReview& review, std::string& failure) {
   struct stat st;
   if (stat(s.archivePath.c_str(), &st) != 0) return false;
-  std::string message;
-  if (prepareReview(s.archivePath, s.filesDir, review, &message) == 0) return true;
-  reportWarning("Warning: the report could not be prepared for review (" + message +
-                "); it goes on unreviewed");
-  return false;
+  return prepareReview(s.archivePath, s.filesDir, review, &failure) == 0;
 }
 
 // The reporter's exclusions leave the archive before it is sent; an archive
@@ -209,7 +205,23 @@ bool applyExclusions(ReportSession& s, const std::set<std::string>& excluded,
 // leaves. False with the status when it does not leave.
 bool reviewBeforeSending(ReportSession& s, ConsoleStatus& status) {
   ReportReview review;
-  if (!prepareConsoleReview(s, review)) return true;
+  std::string failure;
+  if (!prepareConsoleReview(s, review, failure)) {
+    if (failure.empty()) return true;
+    // A reporter who asked to look first gets no report sent unseen; without
+    // --review the report goes on rather than being lost.
+    if (!s.review) {
+      reportWarning("Warning: the report could not be prepared for review (" + failure +
+                    "); it goes on unreviewed");
+      return true;
+    }
+    std::string text = "The report could not be prepared for review (" + failure +
+                       "); it was kept back and not sent.";
+    logMessage("%s", text.c_str());
+    reportKept(s, text);
+    status = ConsoleStatus::kKeptBack;
+    return false;
+  }
   if (!s.review) {
     std::string notice = attentionNotice(review);
     if (!notice.empty()) reportWarning(notice);

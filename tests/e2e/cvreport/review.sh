@@ -110,5 +110,14 @@ for case in "abort|8|$kept_back" "C-d|8|$kept_back" "C-c|130|Report interrupted 
   expect_eq "$(cv_requests count)" "$requests" "requests after [$keys]"
   expect_contains /var/log/cvreport.log "$said"
 done
+# A reporter who asked to look first gets nothing sent unseen.
+requests=$(cv_requests count)
+TUI_ENV=(CV_LIST_BLOCKED=1)
+tui_start --review "${CV_CONTACT[@]}"
+TUI_ENV=()
+tui_wait_exit
+expect_status 8
+tui_wrote "it was kept back and not sent." || cv_fail "a review that could not be prepared did not keep the report back"
+expect_eq "$(cv_requests count)" "$requests" "requests after a review that could not be prepared"
 
 cv_pass
