@@ -42,7 +42,7 @@ done
 
 # The exit statuses 0 to 7, each a row of the table.
 sed -n '/EXIT STATUS/,/WHEN THE UPLOAD FAILS/p' "$MAN/cvreport.8" >"$WORK/exit-section"
-for status in 0 1 2 3 4 5 6 7; do
+for status in 0 1 2 3 4 5 6 7 8; do
   grep -q "^$status|" "$WORK/exit-section" || fail "cvreport.8 has no row for exit status $status"
 done
 
@@ -65,7 +65,7 @@ while IFS= read -r record; do
     piece=$(printf '%s' "$piece" | sed 's/^[ :]*//; s/[ :]*$//')
     [ ${#piece} -ge 4 ] || continue
     has "$WORK/cvreport.txt" "$piece"
-  done < <(printf '%s\n' "$record" | sed 's/%[a-z]/\n/g')
+  done < <(printf '%s\n' "$record" | sed 's/%z\?[a-z]/\n/g')
 done <"$WORK/records"
 
 # The manual-send sentence, as the program builds it for this build.
