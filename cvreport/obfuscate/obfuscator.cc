@@ -54,6 +54,7 @@ bool isCommonWord(const std::string& name) {
       "a",  "i",  "am", "an", "as", "at", "be", "by", "do", "go", "he", "hi", "if", "in",
       "is", "it", "me", "my", "no", "of", "ok", "on", "or", "so", "to", "up", "us", "we",
       "id", "ip", "os", "pm", "vs", "ms", "kb", "mb", "gb", "tb", "rc", "fs", "vm"};
+  if (name.size() == 1) return true;
   if (name.size() > 2) return false;
   std::string low = lowered(name);
   return std::any_of(std::begin(kWords), std::end(kWords),
@@ -142,13 +143,40 @@ std::string fieldsText(uint64_t key, char separator, int base, int fields) {
 
 }  // namespace
 
+size_t obfuscationPieceEnd(std::string_view text) {
+  size_t blank = text.find_last_of(" \t\r\n");
+  return blank == std::string_view::npos ? 0 : blank + 1;
+}
+
 struct Obfuscator::Sink {
   std::string* out = nullptr;
   std::vector<std::pair<std::string, std::string>>* found = nullptr;
   std::unordered_set<std::string> seen;
 
+  // Text kept as it was is appended in runs, not piece by piece.
+  const char* keptBegin = nullptr;
+  const char* keptEnd = nullptr;
+
+  // A part of the text being scanned, kept as it is.
   void copy(std::string_view text) {
-    if (out) out->append(text.data(), text.size());
+    if (!out) return;
+    if (text.data() != keptEnd) {
+      flush();
+      keptBegin = text.data();
+    }
+    keptEnd = text.data() + text.size();
+  }
+  // Where replacements go (apply only).
+  std::string& output() {
+    flush();
+    return *out;
+  }
+  void put(const std::string& text) {
+    if (out) output() += text;
+  }
+  void flush() {
+    if (keptBegin != keptEnd) out->append(keptBegin, static_cast<size_t>(keptEnd - keptBegin));
+    keptBegin = keptEnd = nullptr;
   }
   void record(const std::string& kind, const std::string& original) {
     if (found && seen.insert(kind + '\t' + original).second) found->emplace_back(kind, original);
@@ -257,7 +285,8 @@ void Obfuscator::build() {
     if (kind != "host" && kind != "domain" && kind != "user" && kind != "group" && kind != "word") {
       continue;
     }
-    names_.push_back({kind, entry.first.second, entry.second, caseSensitiveKind(kind)});
+    names_.push_back(
+        {kind, entry.first.second, entry.second, caseSensitiveKind(kind), kind == "domain"});
     insert(names_.size() - 1);
   }
 }
@@ -291,7 +320,7 @@ int32_t Obfuscator::lookup(std::string_view text, bool domainOnly) const {
   }
   for (int32_t name = nodes_[node].first; name >= 0; name = chain_[name]) {
     const Name& candidate = names_[name];
-    if (domainOnly && candidate.kind != "domain") continue;
+    if (domainOnly && !candidate.domain) continue;
     if (!candidate.caseSensitive || text == candidate.original) return name;
   }
   return -1;
@@ -357,15 +386,19 @@ bool Obfuscator::ipv4(std::string_view text, Sink& sink) const {
   }
   uint64_t network = mapKey(v4_, address >> 8, sink);
   if (sink.out) {
-    appendFields(*sink.out, network, '.', 10, 3);
-    *sink.out += '.';
-    appendNumber(*sink.out, address & 0xff, 10);
+    appendFields(sink.output(), network, '.', 10, 3);
+    sink.output() += '.';
+    appendNumber(sink.output(), address & 0xff, 10);
   }
   return true;
 }
 
 // "dhcp-10-1-2-3": the four numbers map as the address they spell.
 void Obfuscator::embedded(std::string_view text, Sink& sink) const {
+  if (std::count(text.begin(), text.end(), '-') < 3) {
+    sink.copy(text);
+    return;
+  }
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = std::min(text.find('.', start), text.size());
@@ -389,9 +422,9 @@ void Obfuscator::embedded(std::string_view text, Sink& sink) const {
         sink.copy(label.substr(0, field));
         uint64_t network = mapKey(v4_, address >> 8, sink);
         if (sink.out) {
-          appendFields(*sink.out, network, '-', 10, 3);
-          *sink.out += '-';
-          appendNumber(*sink.out, address & 0xff, 10);
+          appendFields(sink.output(), network, '-', 10, 3);
+          sink.output() += '-';
+          appendNumber(sink.output(), address & 0xff, 10);
         }
         sink.copy(label.substr(quadEnd));
         done = true;
@@ -400,7 +433,7 @@ void Obfuscator::embedded(std::string_view text, Sink& sink) const {
       field = dash == std::string_view::npos ? label.size() : dash + 1;
     }
     if (!done) sink.copy(label);
-    if (end < text.size()) sink.copy(".");
+    if (end < text.size()) sink.copy(text.substr(end, 1));
     start = end + 1;
   }
 }
@@ -445,9 +478,9 @@ size_t Obfuscator::mac(std::string_view text, size_t at, Sink& sink) const {
   if (sink.out) {
     for (int shift = 16; shift >= 0; shift -= 8) {
       uint64_t byte = placeholder >> shift & 0xff;
-      *sink.out += "0123456789abcdef"[byte >> 4];
-      *sink.out += "0123456789abcdef"[byte & 0xf];
-      *sink.out += separator;
+      sink.output() += "0123456789abcdef"[byte >> 4];
+      sink.output() += "0123456789abcdef"[byte & 0xf];
+      sink.output() += separator;
     }
     sink.copy(text.substr(at + 9, kLength - 9));
   }
@@ -533,7 +566,7 @@ size_t Obfuscator::ipv6(std::string_view text, size_t at, Sink& sink) const {
   uint64_t mapped = mapKey(v6_, prefix, sink);
   if (sink.out) {
     for (int i = 0; i < 4; ++i) groups[i] = static_cast<uint16_t>(mapped >> (48 - 16 * i));
-    appendIpv6(*sink.out, groups);
+    appendIpv6(sink.output(), groups);
   }
   return length;
 }
@@ -551,7 +584,7 @@ void Obfuscator::token(std::string_view text, Sink& sink) const {
   std::string_view core = text.substr(first, last - first);
   int32_t name = ipv4(core, sink) ? -2 : lookup(core, false);
   if (name >= 0) {
-    sink.copy(names_[name].placeholder);
+    sink.put(names_[name].placeholder);
     sink.record(names_[name].kind, names_[name].original);
   } else if (name == -1) {
     size_t dot = core.find('.');
@@ -561,8 +594,8 @@ void Obfuscator::token(std::string_view text, Sink& sink) const {
     }
     embedded(core.substr(0, dot), sink);
     if (name >= 0) {
-      sink.copy(".");
-      sink.copy(names_[name].placeholder);
+      sink.copy(core.substr(dot, 1));
+      sink.put(names_[name].placeholder);
       sink.record(names_[name].kind, names_[name].original);
     }
   }
@@ -600,6 +633,7 @@ std::string Obfuscator::apply(std::string_view text) {
   Sink sink;
   sink.out = &out;
   scan(text, sink);
+  sink.flush();
   return out;
 }
 

@@ -19,6 +19,11 @@ namespace cvreport {
 
 enum class NameKind { kHost, kDomain, kUser, kGroup, kWord };
 
+// Where text may be cut so that its two parts, replaced one after the other,
+// give what the whole would: just after its last blank (space, tab, line
+// end), which no name or address holds; 0 when it has none.
+size_t obfuscationPieceEnd(std::string_view text);
+
 class Obfuscator {
  public:
   explicit Obfuscator(ObfuscationMap& map);  // placeholders are taken from and added to map
@@ -50,6 +55,7 @@ class Obfuscator {
     std::string original;  // lower case unless caseSensitive
     std::string placeholder;
     bool caseSensitive;
+    bool domain;           // may end a longer dotted name
   };
   struct Node {
     int32_t next[40] = {};  // 0: no edge (nothing leads back to the root)
