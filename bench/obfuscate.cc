@@ -1,7 +1,7 @@
 // The obfuscation of a collection, for bench/obfuscate_bench.sh: gathers the
 // names from DIR/etc/hosts, passwd, group and obfuscate.words as a report
 // run would, builds the matcher, and replaces in every file under DIR (in
-// pieces cut between words, as a report's members are read) into OUTDIR;
+// pieces cut between words, as a report's members are read) into OUTFILE;
 // with --check, also looks for survivors in the result as before sending.
 // Prints names, bytes and survivors.
 #include <dirent.h>
@@ -69,10 +69,12 @@ void files(const std::string& dir, const std::string& relative, std::vector<std:
 int main(int argc, char** argv) {
   bool check = argc == 4 && std::string(argv[3]) == "--check";
   if (argc != 3 && !check) {
-    fputs("usage: cv_obfuscate DIR OUTDIR [--check]\n", stderr);
+    fputs("usage: cv_obfuscate DIR OUTFILE [--check]\n", stderr);
     return 2;
   }
-  std::string dir = argv[1], outDir = argv[2];
+  std::string dir = argv[1];
+  std::ofstream to(argv[2], std::ios::binary);
+  if (!to) return 1;
   cvreport::ObfuscationMap map;
   Obfuscator obfuscator(map);
   size_t names = gather(dir, obfuscator);
@@ -84,8 +86,7 @@ int main(int argc, char** argv) {
   size_t bytes = 0, survivors = 0;
   for (const std::string& path : paths) {
     std::ifstream in(dir + path, std::ios::binary);
-    std::ofstream to(outDir + "/" + std::to_string(bytes), std::ios::binary);
-    if (!in || !to) return 1;
+    if (!in) return 1;
     std::string carry;
     for (size_t n; (n = static_cast<size_t>(in.read(buffer.data(), kPiece).gcount())) > 0 ||
                    !carry.empty();) {

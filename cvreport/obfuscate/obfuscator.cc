@@ -285,6 +285,9 @@ void Obfuscator::build() {
     if (kind != "host" && kind != "domain" && kind != "user" && kind != "group" && kind != "word") {
       continue;
     }
+    // A name spelt like a placeholder would be found again in every
+    // replaced text; it tells nothing that a placeholder does not.
+    if (usedPlaceholders_.count(lowered(entry.first.second))) continue;
     names_.push_back(
         {kind, entry.first.second, entry.second, caseSensitiveKind(kind), kind == "domain"});
     insert(names_.size() - 1);
