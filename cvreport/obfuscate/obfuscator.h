@@ -24,6 +24,12 @@ enum class NameKind { kHost, kDomain, kUser, kGroup, kWord };
 // end), which no name or address holds; 0 when it has none.
 size_t obfuscationPieceEnd(std::string_view text);
 
+// Names are whole runs of [A-Za-z0-9._$-] (dots at either end aside): "ops"
+// is replaced in "user=ops" and "/home/ops/" but not in "ops-team",
+// "ops_x" or "ops.log"; a domain also where it ends a longer dotted name
+// ("mail.corp.example"). Every name the map holds, from this run or an
+// earlier one, is replaced and looked for, except one spelt like a
+// placeholder.
 class Obfuscator {
  public:
   explicit Obfuscator(ObfuscationMap& map);  // placeholders are taken from and added to map
