@@ -6,13 +6,9 @@
 # scan at most 6 times gzip -1 for the log and 9 times for the tree.
 #
 #   bench/mask_bench.sh [LOG_MIB] [CONFIG_MIB] [ROUNDS]   (defaults 64, 16, 3)
-set -euo pipefail
-# The collector masks in the C locale; so does the benchmark.
-export LC_ALL=C
-SRC=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${CV_BUILD_DIR:-$SRC/build}
-SCAN=$BUILD/bench/cv_attention_scan
-[ -x "$SCAN" ] || { echo "build first: $SCAN is missing" >&2; exit 1; }
+source "$(dirname "$0")/bench_lib.sh"
+bench_program cv_attention_scan
+SCAN=$PROGRAM
 log_mib=${1:-64}
 config_mib=${2:-16}
 rounds=${3:-3}

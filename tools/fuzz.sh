@@ -35,7 +35,7 @@ while getopts "bnt:j:" opt; do
 done
 shift $((OPTIND - 1))
 
-all_targets=(keyvalue release reply layout report_archive attention split_lines cvlist df lvs dmraid mdadm yum memdedup
+all_targets=(keyvalue release reply layout report_archive attention obfuscate split_lines cvlist df lvs dmraid mdadm yum memdedup
   imgtrim docker conf command_xml cpuinfo)
 targets=("${@:-${all_targets[@]}}")
 for t in "${targets[@]}"; do

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Obfuscation benchmark: a collection of about 100 MB (a system log naming
+# hosts, addresses, MACs and users; configuration files; a 1000-container
+# inventory; the hosts and account files the names are gathered from, about
+# 3000 names) obfuscated by cv_obfuscate (gather, build, replace in every
+# file) against gzip -1 of the same bytes in the same run, both writing to
+# /dev/null. Targets: at most 3 times gzip -1, and at most 128 MB peak
+# memory. The same with the check for survivors that precedes sending is
+# shown beside it.
+#
+#   bench/obfuscate_bench.sh [LOG_MIB] [ROUNDS]   (defaults 83, 3)
+source "$(dirname "$0")/bench_lib.sh"
+bench_program cv_obfuscate
+DRIVER=$PROGRAM
+log_mib=${1:-83}
+rounds=${2:-3}
+
+WORK=$(mktemp -d /var/tmp/cv-obfbench.XXXXXX)
+trap 'rm -rf -- "$WORK"' EXIT
+mkdir -p "$WORK/in/etc/cv/conf.d" "$WORK/in/var/log"
+
+python3 - "$WORK/in" "$log_mib" <<'PY'
+import random, sys
+root, log_mib = sys.argv[1], int(sys.argv[2])
+rnd = random.Random(22)
+nets = [f"10.{rnd.randrange(1, 250)}.{rnd.randrange(250)}" for _ in range(40)] + \
+       [f"192.168.{i}" for i in range(20)]
+def ip(): return f"{rnd.choice(nets)}.{rnd.randrange(1, 254)}"
+def mac(): return "52:54:00:" + ":".join(f"{rnd.randrange(256):02x}" for _ in range(3))
+cts = [f"ct{100 + i}" for i in range(1000)]
+hosts = [f"cvnode{i}" for i in range(100)]
+users = [f"u{rnd.randrange(10**6):06d}x" for _ in range(600)]
+groups = [f"team{i:03d}" for i in range(300)]
+words = [f"Customer{i:03d}" for i in range(60)]
+with open(f"{root}/etc/hosts", "w") as f:
+    f.write("127.0.0.1 localhost\n")
+    for h in hosts: f.write(f"{ip()} {h}.corp.example {h}\n")
+    for c in cts: f.write(f"{ip()} {c}.cust.example {c}\n")
+with open(f"{root}/etc/passwd", "w") as f:
+    f.write("root:x:0:0:root:/root:/bin/bash\n")
+    for i, u in enumerate(users): f.write(f"{u}:x:{1000 + i}:{1000 + i}::/home/{u}:/bin/bash\n")
+with open(f"{root}/etc/group", "w") as f:
+    for i, g in enumerate(groups): f.write(f"{g}:x:{2000 + i}:{rnd.choice(users)}\n")
+with open(f"{root}/etc/obfuscate.words", "w") as f:
+    f.write("\n".join(words) + "\n")
+log = [
+    "Dec  1 03:{m:02d}:{s:02d} {h} cvd[{p}]: container {c} started in {ms} ms",
+    "Dec  1 03:{m:02d}:{s:02d} {h} sshd[{p}]: Accepted publickey for {u} from {ip} port {port} ssh2",
+    "Dec  1 03:{m:02d}:{s:02d} {h} kernel: [{p}.{ms}] eth0: link up, 1000 Mbps full duplex",
+    "Dec  1 03:{m:02d}:{s:02d} {h} dhclient[{p}]: DHCPACK of {ip} from {ip2} (dhcp-{dip})",
+    "Dec  1 03:{m:02d}:{s:02d} {h} kernel: br0: port 2({mac}) entered forwarding state",
+    "Dec  1 03:{m:02d}:{s:02d} {h} api[{p}]: GET /v1/containers/{c} 200 {ms}ms user={u} for {w}",
+    "Dec  1 03:{m:02d}:{s:02d} {h} systemd[1]: Started cv-container@{c}.service.",
+    "Dec  1 03:{m:02d}:{s:02d} {h} cvd[{p}]: resolved {c}.cust.example to {ip} via 2001:db8:{p}::{ms}",
+]
+def fill(t):
+    a = ip()
+    return t.format(m=rnd.randrange(60), s=rnd.randrange(60), p=rnd.randrange(1, 9999),
+                    c=rnd.choice(cts), ms=rnd.randrange(1, 9999), h=rnd.choice(hosts),
+                    u=rnd.choice(users), ip=a, ip2=ip(), dip=a.replace(".", "-"), mac=mac(),
+                    port=rnd.randrange(1024, 65535), w=rnd.choice(words))
+def write(path, templates, size):
+    with open(path, "w") as out:
+        n = 0
+        while n < size:
+            line = fill(rnd.choice(templates)) + "\n"
+            out.write(line)
+            n += len(line)
+write(f"{root}/var/log/messages", log, log_mib << 20)
+conf = ["HOSTNAME={c}.cust.example", "IP_ADDRESS={ip}", "NETIF=ifname=eth0,mac={mac}",
+        "# owner {u} of {w}", "ONBOOT=yes", "DNS=2001:db8:{p}::1", "NAMESERVER={ip2}"]
+for i, c in enumerate(cts):
+    write(f"{root}/etc/cv/conf.d/{c}.conf", conf, 10 << 10)
+with open(f"{root}/inventory.xml", "w") as out:
+    out.write('<?xml version="1.0"?>\n<inventory>\n')
+    for c in cts:
+        out.write(f'  <container id="{c[2:]}" hostname="{c}.cust.example">\n')
+        out.write(f'    <network address="{ip()}" mac="{mac()}" gateway="{ip()}"/>\n')
+        for _ in range(80):
+            out.write(f'    <process pid="{rnd.randrange(99999)}" user="{rnd.choice(users + ["root", "nginx"])}" '
+                      f'command="/usr/sbin/cvagent --peer {rnd.choice(cts)}.cust.example"/>\n')
+        out.write('  </container>\n')
+    out.write('</inventory>\n')
+PY
+
+bytes=$(du -sb "$WORK/in" | cut -f1)
+seconds() { # COMMAND...: wall seconds and peak KiB of the best of $rounds runs
+  local best= peak= t k s
+  for ((r = 1; r <= rounds; r++)); do
+    read -r t k s < <(python3 "$SRC/bench/measure.py" "$@")
+    [ "$s" = 0 ] || { echo "failed: $*" >&2; exit 1; }
+    best=$(python3 -c "print(min($t, ${best:-1e9}))")
+    peak=$((k > ${peak:-0} ? k : ${peak:-0}))
+  done
+  echo "$best $peak"
+}
+read -r t_gzip _ < <(seconds bash -c 'find "$1" -type f -exec cat {} + | gzip -1 >/dev/null' - "$WORK/in")
+read -r t_obf peak < <(seconds "$DRIVER" "$WORK/in" /dev/null)
+read -r t_check peak_check < <(seconds "$DRIVER" "$WORK/in" /dev/null --check)
+"$DRIVER" "$WORK/in" /dev/null --check
+ratio=$(python3 -c "print(f'{$t_obf / $t_gzip:.2f}')")
+ratio_check=$(python3 -c "print(f'{$t_check / $t_gzip:.2f}')")
+mb() { python3 -c "print(f'{$1 / 1024:.1f}')"; }
+row() { printf '%-36s %9s %7s %7s %12s %10s\n' "$@"; }
+row "collection, $((bytes >> 20)) MiB" seconds ratio target "peak memory" target
+row "gzip -1" "${t_gzip}s" 1.00 "" "" ""
+row obfuscation "${t_obf}s" "$ratio" "<= 3" "$(mb "$peak") MB" "<= 128 MB"
+row "obfuscation and the survivors check" "${t_check}s" "$ratio_check" "" "$(mb "$peak_check") MB" ""
+python3 -c "import sys; sys.exit(0 if $ratio <= 3 and $peak <= 128 * 1024 else 1)" ||
+  { echo "benchmark target missed"; exit 1; }
