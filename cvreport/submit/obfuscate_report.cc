@@ -1,12 +1,15 @@
 #include "submit/obfuscate_report.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <functional>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +32,8 @@ constexpr unsigned long kOverflowId = 65534;
 // A file holding a NUL byte this early is data, not text: replacing bytes
 // in it would break it, and the check after catches any original it holds.
 constexpr size_t kBinarySniffBytes = 8000;
+
+bool isPersonalId(unsigned long id) { return id >= kFirstPersonalId && id != kOverflowId; }
 
 using LineVisit = std::function<void(std::string_view line)>;
 
@@ -96,12 +101,32 @@ void addAccountNames(std::string_view text, NameKind kind, Obfuscator& obfuscato
       return;
     }
     unsigned long id = strtoul(std::string(idText).c_str(), nullptr, 10);
-    if (id >= kFirstPersonalId && id != kOverflowId) obfuscator.addName(kind, line.substr(0, nameEnd));
+    if (isPersonalId(id)) obfuscator.addName(kind, line.substr(0, nameEnd));
   });
 }
 
-// A setting's key that names a host: HOSTNAME, NODE_NAME, db_host, Db.Host.
-bool isHostKey(std::string_view key) {
+enum class HostKey { kNone, kName, kHost };
+
+// The user column of the host's process list: accounts the name service
+// knows beyond /etc/passwd (a directory service) are personal too.
+void addProcessUsers(std::string_view text, Obfuscator& obfuscator) {
+  std::set<std::string> seen;
+  forEachLine(text, [&](std::string_view line) {
+    std::vector<std::string_view> fields = fieldsOf(line);
+    if (fields.empty() || !seen.insert(std::string(fields[0])).second) return;
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    std::array<char, 4096> buffer;
+    if (getpwnam_r(std::string(fields[0]).c_str(), &entry, buffer.data(), buffer.size(),
+                   &found) == 0 && found && isPersonalId(found->pw_uid)) {
+      obfuscator.addName(NameKind::kUser, fields[0]);
+    }
+  });
+}
+
+// A setting's key that holds a host's name (HOSTNAME, NODE_NAME) or may
+// hold one among other values (db_host, Db.Host: yes, any, a path).
+HostKey hostKeyOf(std::string_view key) {
   std::string folded;
   for (char c : key) {
     if (std::isalnum(static_cast<unsigned char>(c))) {
@@ -112,16 +137,21 @@ bool isHostKey(std::string_view key) {
     return folded.size() >= tail.size() &&
            folded.compare(folded.size() - tail.size(), tail.size(), tail) == 0;
   };
-  return ends("hostname") || ends("nodename") || ends("servername") || ends("fqdn") ||
-         ends("host");
+  if (ends("hostname") || ends("nodename") || ends("servername") || ends("fqdn")) {
+    return HostKey::kName;
+  }
+  return ends("host") ? HostKey::kHost : HostKey::kNone;
 }
 
-// The value's words that look like host names (an address is the
-// engine's to find by itself).
-void addHostValue(std::string_view value, Obfuscator& obfuscator) {
+// The value's words that look like host names: under a key that may hold
+// anything, only dotted names, so that "yes" or "any" stay. An address is
+// the engine's to find by itself.
+void addHostValue(std::string_view value, HostKey key, Obfuscator& obfuscator) {
   for (std::string_view word : fieldsOf(value, "\"',;<>")) {
-    if (std::any_of(word.begin(), word.end(),
-                    [](char c) { return std::isalpha(static_cast<unsigned char>(c)); })) {
+    bool named = std::any_of(word.begin(), word.end(),
+                             [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+    bool dotted = word.find('.') != std::string_view::npos;
+    if (named && (dotted || key == HostKey::kName) && !isGenericHostName(word)) {
       obfuscator.addName(NameKind::kHost, word);
     }
   }
@@ -136,7 +166,7 @@ void addUrlHosts(std::string_view line, Obfuscator& obfuscator) {
     std::string_view authority = line.substr(at, end == std::string_view::npos ? end : end - at);
     size_t user = authority.rfind('@');
     if (user != std::string_view::npos) authority.remove_prefix(user + 1);
-    addHostValue(authority.substr(0, authority.find(':')), obfuscator);
+    addHostValue(authority.substr(0, authority.find(':')), HostKey::kHost, obfuscator);
   }
 }
 
@@ -150,9 +180,10 @@ void addConfiguredHosts(std::string_view text, Obfuscator& obfuscator) {
     line.remove_prefix(start);
     if (line.compare(0, 7, "export ") == 0) line.remove_prefix(7);
     size_t keyEnd = line.find_first_of("=: \t>");
-    if (keyEnd == std::string_view::npos || !isHostKey(line.substr(0, keyEnd))) return;
+    if (keyEnd == std::string_view::npos) return;
+    HostKey key = hostKeyOf(line.substr(0, keyEnd));
     std::string_view value = line.substr(keyEnd + 1);
-    addHostValue(value.substr(0, value.find("</")), obfuscator);
+    if (key != HostKey::kNone) addHostValue(value.substr(0, value.find("</")), key, obfuscator);
   });
 }
 
@@ -160,6 +191,7 @@ void addConfiguredHosts(std::string_view text, Obfuscator& obfuscator) {
 void addCollectedNames(const std::string& name, std::string_view data, Obfuscator& obfuscator) {
   if (name == "network/hosts") addHostsFileNames(data, obfuscator);
   if (name == "network/resolv.conf") addResolverDomains(data, obfuscator);
+  if (name == "processes/ps.txt") addProcessUsers(data, obfuscator);
   if (name.compare(0, 7, "config/") == 0 || name.compare(0, 10, "inventory/") == 0) {
     addConfiguredHosts(data, obfuscator);
   }
