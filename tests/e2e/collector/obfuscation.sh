@@ -22,9 +22,15 @@ cv_config "SUBMIT_URI=https://support.example.net/submit"
 HOST=web-late-07.corp.example
 printf 'kovacs:x:1001:1001::/home/kovacs:/bin/bash\nnagy:x:1002:1002::/home/nagy:/bin/bash\n' >>/etc/passwd
 printf 'cvops:x:1050:kovacs\n' >>/etc/group
+# Broken account lines never stop the run nor replace inside other words.
+{
+  printf '\377\001bin:x:1003:1003::/:/bin/sh\n::1004:1004::/:\nin:x:1005:\nz:x:99999999999999999999:\n'
+  head -c 300000 /dev/zero | tr '\0' 'q'
+  printf ':x:1006:1006::/:\n'
+} >>/etc/passwd
 printf '127.0.0.1 localhost\n10.20.30.41 db1.corp.example db1\n10.20.30.42 backup-west.corp.example\n' >/etc/hosts
 mkdir -p -m 0755 /etc/cvreport
-printf 'AcmeWidgets\n\n.*+(\n' >/etc/cvreport/obfuscate.words
+printf 'AcmeWidgets\n\n.*+(\na\n' >/etc/cvreport/obfuscate.words
 # A name set only in the platform configuration, used in the log as well.
 printf 'NODE_NAME=stor-late-9.corp.example\nPEER_URL=https://ops@api.acme-intra.net:8443/v1\n' >/etc/cv/late.conf
 printf 'iface eth0 hwaddr 00:1A:2B:3C:4D:5E\n' >/etc/cv/net.conf
@@ -80,6 +86,7 @@ for original in db1.corp.example kovacs 10.20.30.41; do
   expect_contains "$WORK/x1/logs/cvreport.log" "$shown"
 done
 expect_contains "$WORK/x1/network/hosts" "$(placeholder db1.corp.example)"
+expect_contains "$WORK/x1/logs/cvreport.log" "$(placeholder kovacs) in $(placeholder cvops)"
 expect_contains "$WORK/x1/inventory/cvsysinfo.xml" "$(placeholder kovacs) "
 expect_contains "$WORK/x1/config/etc/cv/late.conf" "NODE_NAME=$(placeholder stor-late-9.corp.example)"
 cp "$MAP" "$WORK/map1"
