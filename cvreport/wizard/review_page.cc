@@ -33,8 +33,6 @@ constexpr int kViewChromeRows = 12;
 
 const char kReviewIntro[] = "Enter: show the file. Space: leave it out. Next: send the rest.";
 
-const char kObfuscateLabel[] = "Replace host names, addresses and user names";
-
 const char kManifestStaysText[] =
     "The collector's manifest stays in the report: it records which files you left out.";
 
@@ -157,7 +155,7 @@ newtGrid DlgWizReview::pageGrid() {
   placeComponent(grid, 0, 2, tree_, 0, NEWT_ANCHOR_LEFT);
   placeComponent(grid, 0, 3, reflowedTextbox(notes, kTreeWidth - 2, 0, 0, noteRows), 1,
                  NEWT_ANCHOR_LEFT);
-  obfuscateBox_ = newtCheckbox(-1, -1, tr(kObfuscateLabel),
+  obfuscateBox_ = newtCheckbox(-1, -1, tr("Replace host names, addresses and user names"),
                                reportSession.obfuscate ? '*' : ' ', " *", nullptr);
   placeComponent(grid, 0, 4, obfuscateBox_, 1, NEWT_ANCHOR_LEFT);
   placeSubgrid(grid, 0, 5, makeButtonBar(tr("Next"), &next_, tr("Cancel"), &cancel_), 0, 1, 0,
