@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -167,6 +168,10 @@ void addUrlHosts(std::string_view line, Obfuscator& obfuscator) {
     size_t user = authority.rfind('@');
     if (user != std::string_view::npos) authority.remove_prefix(user + 1);
     addHostValue(authority.substr(0, authority.find(':')), HostKey::kHost, obfuscator);
+    // On from the authority's end: "a://a://..." is read once, not again
+    // from every scheme.
+    if (end == std::string_view::npos) break;
+    at = end;
   }
 }
 
@@ -231,7 +236,7 @@ int addHostNames(Obfuscator& obfuscator, std::string* message) {
 }
 
 bool isBinary(const std::string& data) {
-  return data.find('\0') < kBinarySniffBytes;
+  return memchr(data.data(), '\0', std::min(data.size(), kBinarySniffBytes)) != nullptr;
 }
 
 // Writes the replaced text over the collector's copy in filesDir, which
