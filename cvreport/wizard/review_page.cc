@@ -111,7 +111,8 @@ WizResult DlgWizReview::run() {
                        printableText(message, LineBreaks::kSpace) +
                        "). It goes on to the submission without a review.";
     showMessageBox(tr("Error"), text.c_str(), tr("Continue"), nullptr, false);
-    return WIZ_NEXT;
+    // Without a review the settings alone decide on the replacing.
+    return obfuscateWanted() ? WIZ_NEXT : WIZ_ABORT;
   }
   logMessage("Review: %zu files, %zu entries in the attention list",
              review_.contents.files.size(), review_.attention.size());
