@@ -29,7 +29,7 @@ printf 'cvops:x:1050:kovacs\n' >>/etc/group
   printf ':x:1006:1006::/:\n'
 } >>/etc/passwd
 printf '127.0.0.1 localhost\n10.20.30.41 db1.corp.example db1\n10.20.30.42 backup-west.corp.example\n' >/etc/hosts
-mkdir -p -m 0755 /etc/cvreport
+mkdir -m 0755 /etc/cvreport
 printf 'AcmeWidgets\n\n.*+(\na\n' >/etc/cvreport/obfuscate.words
 # A name set only in the platform configuration, used in the log as well.
 printf 'NODE_NAME=stor-late-9.corp.example\nPEER_URL=https://ops@api.acme-intra.net:8443/v1\n' >/etc/cv/late.conf
@@ -50,6 +50,7 @@ originals=(web-late-07.corp.example web-late-07 corp.example db1.corp.example ba
 MAP=/var/lib/cvreport/obfuscation.map
 
 # Runs cvreport on a host named $HOST, in a UTS namespace of its own.
+# shellcheck disable=SC2016 # the inner shell expands them
 run_named() { cv_run unshare --uts -- sh -c 'hostname "$0" && exec "$@"' "$HOST" "$BIN/cvreport" "$@"; }
 # The placeholder the map gives an original.
 placeholder() { awk -F'\t' -v o="$1" '$2 == o { print $3 }' "$MAP"; }
@@ -79,16 +80,22 @@ expect_contains "$OUT" "Names in this report were replaced; the map is in $MAP"
 check_kept_report "$WORK/x1"
 expect_eq "$(stat -c '%a %U %F' "$MAP")" "600 root regular file" "the map's mode, owner and type"
 expect_eq "$(stat -c '%a %U' "$(dirname "$MAP")")" "700 root" "the map directory's mode and owner"
-# One original, one placeholder, in every file that had it.
-for original in db1.corp.example kovacs 10.20.30.41; do
+# One original, one placeholder, in every file that had it; an address
+# keeps its host part in the placeholder of its /24 network.
+x1=$WORK/x1
+shown_net=$(placeholder 10.20.30)
+[ -n "$shown_net" ] || cv_fail "the map has no placeholder for the network 10.20.30"
+for pair in "db1.corp.example:logs/cvreport.log network/hosts" "kovacs:logs/cvreport.log inventory/cvsysinfo.xml" \
+  "10.20.30.41:logs/cvreport.log network/hosts" "10.20.30.42:logs/cvreport.log network/hosts"; do
+  original=${pair%%:*}
   shown=$(placeholder "$original")
+  [[ $original != 10.20.30.* ]] || shown=$shown_net.${original##*.}
   [ -n "$shown" ] || cv_fail "the map has no placeholder for [$original]"
-  expect_contains "$WORK/x1/logs/cvreport.log" "$shown"
+  read -r -a files <<<"${pair#*:}"
+  for file in "${files[@]}"; do expect_contains "$x1/$file" "$shown"; done
 done
-expect_contains "$WORK/x1/network/hosts" "$(placeholder db1.corp.example)"
-expect_contains "$WORK/x1/logs/cvreport.log" "$(placeholder kovacs) in $(placeholder cvops)"
-expect_contains "$WORK/x1/inventory/cvsysinfo.xml" "$(placeholder kovacs) "
-expect_contains "$WORK/x1/config/etc/cv/late.conf" "NODE_NAME=$(placeholder stor-late-9.corp.example)"
+expect_contains "$x1/logs/cvreport.log" "$(placeholder kovacs) in $(placeholder cvops)"
+expect_contains "$x1/config/etc/cv/late.conf" "NODE_NAME=$(placeholder stor-late-9.corp.example)"
 cp "$MAP" "$WORK/map1"
 
 # The map is reused: a second report gives every original the same placeholder.

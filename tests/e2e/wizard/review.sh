@@ -28,6 +28,7 @@ cv_collector "$WORK/collector"
 PAGE="Review the report"
 QUESTION="Are you sure you want to cancel submitting the problem report?"
 # Sends from the submit page and waits for the wizard to end well.
+# shellcheck disable=SC2119 # the wizard's own status is awaited
 send_from_submit_page() {
   tui_wait_for "Submit report" 20
   tui_keys Enter
