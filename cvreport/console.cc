@@ -21,6 +21,7 @@
 #include "submit/collector.h"
 #include "submit/contact_file.h"
 #include "submit/layout.h"
+#include "submit/obfuscate_report.h"
 #include "submit/preflight.h"
 #include "submit/review.h"
 #include "submit/upload_run.h"
@@ -141,6 +142,26 @@ bool collect(ReportSession& s, ConsoleStatus& status) {
       return false;
   }
   return true;
+}
+
+// Replaces the names in the collected archive before anything reads,
+// keeps or sends it; false with the status when the report must not leave.
+bool obfuscateCollected(ReportSession& s, ConsoleStatus& status) {
+  std::string message;
+  ObfuscateOutcome outcome = obfuscateReport(s.archivePath, s.filesDir, &message);
+  if (outcome.result == ObfuscateResult::kObfuscated) {
+    logMessage("Report obfuscated; the map holds %zu originals", outcome.originals);
+    // With -q stdout is for scripts; the map's place is still told.
+    fprintf(s.quiet ? stderr : stdout, "%s\n", obfuscatedText().c_str());
+    return true;
+  }
+  std::string text = outcome.result == ObfuscateResult::kSurvived
+                         ? obfuscationSurvivorText(outcome)
+                         : "The report could not be obfuscated (" + message +
+                               "); it was not sent.";
+  reportError(text);
+  status = ConsoleStatus::kObfuscationFailed;
+  return false;
 }
 
 // Says before minutes of collection that the report will not get through
@@ -314,6 +335,7 @@ ConsoleStatus runConsoleReport() {
   ConsoleStatus status = ConsoleStatus::kSubmitted;
   if (!warnWhenUnreachable(s, status)) return status;
   if (!collect(s, status)) return status;
+  if (s.obfuscate && !obfuscateCollected(s, status)) return status;
   if (s.collectOnly) return keepCollected(s);
   if (!reviewBeforeSending(s, status)) return status;
   if (!archiveFits(s)) return ConsoleStatus::kUploadFailed;

@@ -18,6 +18,7 @@ enum class ConsoleStatus : int {
   kUploadWaitFailed = 6,
   kUploadFailed = 7,
   kKeptBack = 8,  // the reporter kept the report back (--review: abort)
+  kObfuscationFailed = 9,  // --obfuscate: an original survived, or the map was refused
   kInterrupted = 128,  // plus the signal's number
 };
 

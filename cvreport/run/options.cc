@@ -18,6 +18,7 @@ constexpr int kSendOption = 257;
 constexpr int kCollectOnlyOption = 258;
 constexpr int kKeptOption = 259;
 constexpr int kReviewOption = 260;
+constexpr int kObfuscateOption = 261;
 
 // Set by the build: the kit's version, and which platform libraries
 // cvsysinfo was linked with (cvreport itself never calls them).
@@ -31,8 +32,8 @@ constexpr int kReviewOption = 260;
 const char kUsageText[] =
     "Usage: cvreport [-h] [-q] [-p] [-n <name>  -c <company>  -e <email>\n"
     "                                -s <subject>  -m <problem_description>]\n"
-    "       cvreport --review [-p] <contact options>\n"
-    "       cvreport --collect-only [-q] [-p] [contact options]\n"
+    "       cvreport --review [-p] [--obfuscate] <contact options>\n"
+    "       cvreport --collect-only [-q] [-p] [--obfuscate] [contact options]\n"
     "       cvreport --send ARCHIVE [-q] [contact options to replace]\n"
     "       cvreport --kept\n"
     "\n"
@@ -44,6 +45,7 @@ const char kUsageText[] =
     "  -s SUBJECT, --subject=SUBJECT\tthe report subject\n"
     "  -m DESCRIPTION, --message=DESCRIPTION  the problem description\n"
     "      --review\t\t\tlook through the report and choose what leaves\n"
+    "      --obfuscate\t\treplace host names, addresses and user names\n"
     "      --collect-only\t\tcollect and keep the report without sending it\n"
     "      --send=ARCHIVE\t\tsend a report archive kept or collected earlier\n"
     "      --kept\t\t\tlist the kept reports and how to send them\n"
@@ -64,6 +66,7 @@ const struct option kLongOptions[] = {
     {"collect-only", no_argument, nullptr, kCollectOnlyOption},
     {"kept", no_argument, nullptr, kKeptOption},
     {"review", no_argument, nullptr, kReviewOption},
+    {"obfuscate", no_argument, nullptr, kObfuscateOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -110,6 +113,7 @@ RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
       case kCollectOnlyOption: s.collectOnly = true; break;
       case kKeptOption: kept = true; break;
       case kReviewOption: s.review = true; break;
+      case kObfuscateOption: s.obfuscate = true; break;
       default: return RunMode::kUsage;
     }
   }
@@ -120,6 +124,8 @@ RunMode parseCommandLine(int argc, char** argv, ReportSession& s) {
   // The review is the console's: --send and --collect-only have no moment
   // between collecting and sending, and the wizard has a page of its own.
   if (send + kept + s.collectOnly + s.review > 1) return RunMode::kUsage;
+  // A kept or earlier archive is sent as it is: it is not collected here.
+  if (s.obfuscate && (send || kept)) return RunMode::kUsage;
   if (kept) return mask == 0 ? RunMode::kKept : RunMode::kUsage;
   if (send) return RunMode::kSend;
   if (mask == kAllContactOptions) return RunMode::kConsole;

@@ -18,7 +18,8 @@ enum class RunMode {
 };
 
 // Fills the session's contact fields and flags (--collect-only goes with
-// kConsole or kWizard, --review with kConsole alone); the mode decides the rest.
+// kConsole or kWizard, --review with kConsole alone, --obfuscate with both); the mode decides
+// the rest.
 // Never fails: a bad command line is the mode kUsage, which main reports.
 RunMode parseCommandLine(int argc, char** argv, ReportSession& session);
 // The front end's texts for kUsage, kVersion and kPartialContact.

@@ -59,6 +59,11 @@ TEST(CommandLine, ChoosesTheMode) {
       {{"--review", "--send=a.tgz"}, RunMode::kUsage},
       {{"--review", "--collect-only", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"},
        RunMode::kUsage},
+      {{"--obfuscate", "--review", "-n", "A", "-c", "B", "-e", "C", "-s", "D", "-m", "E"},
+       RunMode::kConsole},
+      {{"--obfuscate", "--collect-only"}, RunMode::kWizard},
+      {{"--obfuscate", "--send=a.tgz"}, RunMode::kUsage},
+      {{"--kept", "--obfuscate"}, RunMode::kUsage},
   };
   for (const auto& c : cases) {
     std::string joined;

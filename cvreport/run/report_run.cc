@@ -44,6 +44,8 @@ int checkHost(ReportSession& s, bool collects, std::string* message) {
   if (checkReportUrls(s.config, message) != 0) return -1;
   if (readArchiveSizeLimit(s.config, s.maxArchiveSize, message) != 0) return -1;
   if (collects && checkRootOnly(s.collectorPath, message) == FileSafety::kUnsafe) return -1;
+  // The site's choice holds unless the command line already asked for it.
+  if (collects && configValue(s.config, "OBFUSCATE") == "yes") s.obfuscate = true;
   return 0;
 }
 

@@ -56,6 +56,10 @@ struct ReportSession {
   bool collectOnly = false;
   // --review: the console shows the report and asks before it leaves.
   bool review = false;
+  // --obfuscate: names, addresses and users replaced before the report is
+  // reviewed or kept (OBFUSCATE=yes sets it too, and the wizard's review
+  // page may change it).
+  bool obfuscate = false;
   // --send: the archive an earlier run kept or collected, and which contact
   // options the command line gave to replace the archive's fields
   // (kContactGiven* bits).

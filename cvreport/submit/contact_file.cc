@@ -74,7 +74,7 @@ std::string missingFieldsText(ContactInfo& contact) {
 
 int writeContactFile(const std::string& filesDir, const ContactInfo& contact,
                      const ContactFileLabels& labels) {
-  UniqueFile out(fopen((filesDir + "/description").c_str(), "we"));
+  UniqueFile out(fopen((filesDir + "/" + kContactFileName).c_str(), "we"));
   if (!out) return -1;
   // A contact file cut short by a full disk would send a report nobody can
   // answer, so every write and the close count.

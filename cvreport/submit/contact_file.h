@@ -23,6 +23,8 @@ inline constexpr ContactFileLabels kWizardContactLabels{"Full name: ", "Company:
                                                         "Subject: ", "Issue: "};
 
 // What both front ends say when the file could not be written.
+// Its name, in filesDir and in the archive.
+inline constexpr char kContactFileName[] = "description";
 inline constexpr char kContactWriteFailedText[] = "Can't write the contact data!";
 
 // Writes "description" into filesDir, one labelled line per field; -1 when

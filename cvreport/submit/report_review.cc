@@ -116,21 +116,20 @@ int rewriteChecksum(const std::string& archivePath, std::string* message) {
   return 0;
 }
 
-// Copies every entry of reader to writer but the excluded files, with the
-// exclusions added to the manifest; -1 with the reason.
-int copyEntries(archive* reader, archive* writer, const std::set<std::string>& excluded,
+// Copies every entry of reader to writer, each regular file's text through
+// edit, which may leave it out; -1 with the reason.
+int copyEntries(archive* reader, archive* writer, const ReportFileEdit& edit,
                 std::string* message) {
   archive_entry* entry;
   int status;
   while ((status = archive_read_next_header(reader, &entry)) == ARCHIVE_OK) {
     std::string name = entryName(entry);
-    if (excluded.count(name) && archive_entry_filetype(entry) == AE_IFREG) continue;
     std::string data;
     if (readEntryData(reader, [&data](const char* d, size_t n) { data.append(d, n); }) != 0) {
       break;
     }
-    if (name == kManifestMember) {
-      for (const std::string& file : excluded) data += file + kExcludedNote;
+    if (archive_entry_filetype(entry) == AE_IFREG) {
+      if (!edit(name, data)) continue;
       archive_entry_set_size(entry, static_cast<la_int64_t>(data.size()));
     }
     if (archive_write_header(writer, entry) != ARCHIVE_OK ||
@@ -206,9 +205,30 @@ int readReportFile(const std::string& archivePath, const std::string& name, size
   return -1;
 }
 
-int excludeFromReport(const std::string& archivePath, const std::set<std::string>& excluded,
-                      std::string* message) {
-  if (excluded.empty()) return 0;
+int readReportFiles(const std::string& archivePath, const ReportFileVisit& visit,
+                    std::string* message) {
+  ArchiveReader reader = openReader(archivePath, message);
+  if (!reader) return -1;
+  archive_entry* entry;
+  int status;
+  while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+    if (archive_entry_filetype(entry) != AE_IFREG) continue;
+    std::string data;
+    if (readEntryData(reader.get(), [&data](const char* d, size_t n) { data.append(d, n); }) !=
+        0) {
+      break;
+    }
+    visit(entryName(entry), data);
+  }
+  if (status != ARCHIVE_EOF) {
+    *message = "Can't read " + archivePath + ": " + archive_error_string(reader.get());
+    return -1;
+  }
+  return 0;
+}
+
+int repackReport(const std::string& archivePath, const ReportFileEdit& edit,
+                 std::string* message) {
   ArchiveReader reader = openReader(archivePath, message);
   if (!reader) return -1;
   std::string tmpPath = archivePath + ".repack";
@@ -220,7 +240,7 @@ int excludeFromReport(const std::string& archivePath, const std::set<std::string
     unlink(tmpPath.c_str());
     return -1;
   }
-  int copied = copyEntries(reader.get(), writer.get(), excluded, message);
+  int copied = copyEntries(reader.get(), writer.get(), edit, message);
   bool closed = archive_write_close(writer.get()) == ARCHIVE_OK;
   if (copied != 0 || !closed || rename(tmpPath.c_str(), archivePath.c_str()) != 0) {
     if (copied == 0) *message = "Can't replace " + archivePath + " with the packed report";
@@ -228,6 +248,21 @@ int excludeFromReport(const std::string& archivePath, const std::set<std::string
     return -1;
   }
   return rewriteChecksum(archivePath, message);
+}
+
+int excludeFromReport(const std::string& archivePath, const std::set<std::string>& excluded,
+                      std::string* message) {
+  if (excluded.empty()) return 0;
+  return repackReport(
+      archivePath,
+      [&excluded](const std::string& name, std::string& data) {
+        if (excluded.count(name)) return false;
+        if (name == kManifestMember) {
+          for (const std::string& file : excluded) data += file + kExcludedNote;
+        }
+        return true;
+      },
+      message);
 }
 
 }  // namespace cvreport

@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +41,24 @@ int listReportContents(const std::string& archivePath, ReportContents& contents,
 // file.
 int readReportFile(const std::string& archivePath, const std::string& name, size_t maxBytes,
                    std::string& text, bool& truncated, std::string* message);
+
+// Called with each regular file's name and whole text.
+using ReportFileVisit = std::function<void(const std::string& name, const std::string& data)>;
+// Called with each regular file's name and text, which it may change; false
+// leaves the file out.
+using ReportFileEdit = std::function<bool(const std::string& name, std::string& data)>;
+
+// Hands every regular file of the archive to visit, in archive order, one
+// at a time; -1 with the reason.
+int readReportFiles(const std::string& archivePath, const ReportFileVisit& visit,
+                    std::string* message);
+
+// Packs the archive again with every regular file passed through edit, and
+// writes its SHA-256 file anew when there is one beside it. The new archive
+// replaces the old one only once it is whole; -1 with the reason leaves the
+// old one as it was.
+int repackReport(const std::string& archivePath, const ReportFileEdit& edit,
+                 std::string* message);
 
 // Packs the archive again without the excluded files, recording each in
 // the manifest as excluded by the reporter, and writes its SHA-256 file

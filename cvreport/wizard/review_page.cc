@@ -11,6 +11,7 @@
 #include "run/log.h"
 #include "run/session.h"
 #include "run/text.h"
+#include "submit/obfuscate_report.h"
 #include "submit/report_review.h"
 #include "wizard/dialogs.h"
 #include "wizard/review_text.h"
@@ -95,7 +96,7 @@ void showReportFile(const ReportReview& review, const ReviewFile& file) {
 }  // namespace
 
 WizResult DlgWizReview::run() {
-  if (reviewed_ || !reviewWanted()) return WIZ_NEXT;
+  if (reviewed_ || !reviewWanted()) return obfuscateWanted() ? WIZ_NEXT : WIZ_ABORT;
   ReportSession& s = reportSession;
   std::string message;
   int prepared = -1;
@@ -110,13 +111,14 @@ WizResult DlgWizReview::run() {
                        printableText(message, LineBreaks::kSpace) +
                        "). It goes on to the submission without a review.";
     showMessageBox(tr("Error"), text.c_str(), tr("Continue"), nullptr, false);
-    return WIZ_NEXT;
+    // Without a review the settings alone decide on the replacing.
+    return obfuscateWanted() ? WIZ_NEXT : WIZ_ABORT;
   }
   logMessage("Review: %zu files, %zu entries in the attention list",
              review_.contents.files.size(), review_.attention.size());
   for (;;) {
     WizResult code = runForm();
-    if (code == WIZ_NEXT && excludeChecked()) return WIZ_NEXT;
+    if (code == WIZ_NEXT && excludeChecked()) return obfuscateWanted() ? WIZ_NEXT : WIZ_ABORT;
     if (code == WIZ_CANCEL && confirmCancel() == WIZ_CANCEL) {
       // Kept as a failed upload keeps it; the wizard says where it is.
       s.keepWorkDir = true;
@@ -138,7 +140,7 @@ newtGrid DlgWizReview::pageGrid() {
   splitRows(rows - kPageChromeRows, std::max<int>(files.size(), 1),
             wrappedRows(notes, kTreeWidth - 2), treeRows, noteRows);
 
-  newtGrid grid = newtCreateGrid(1, 5);
+  newtGrid grid = newtCreateGrid(1, 6);
   placeComponent(grid, 0, 0, reflowedTextbox(kReviewIntro, kTreeWidth, 0, 0), 0,
                  NEWT_ANCHOR_LEFT);
   std::string head = "    " + reviewHeadRow();
@@ -154,7 +156,10 @@ newtGrid DlgWizReview::pageGrid() {
   placeComponent(grid, 0, 2, tree_, 0, NEWT_ANCHOR_LEFT);
   placeComponent(grid, 0, 3, reflowedTextbox(notes, kTreeWidth - 2, 0, 0, noteRows), 1,
                  NEWT_ANCHOR_LEFT);
-  placeSubgrid(grid, 0, 4, makeButtonBar(tr("Next"), &next_, tr("Cancel"), &cancel_), 0, 1, 0,
+  obfuscateBox_ = newtCheckbox(-1, -1, tr("Replace host names, addresses and user names"),
+                               reportSession.obfuscate ? '*' : ' ', " *", nullptr);
+  placeComponent(grid, 0, 4, obfuscateBox_, 1, NEWT_ANCHOR_LEFT);
+  placeSubgrid(grid, 0, 5, makeButtonBar(tr("Next"), &next_, tr("Cancel"), &cancel_), 0, 1, 0,
                NEWT_GRID_FLAG_GROWX);
   return grid;
 }
@@ -171,7 +176,7 @@ WizResult DlgWizReview::runForm() {
     readChecks();
     code = formCode(exit, window.form());
   }
-  tree_ = next_ = cancel_ = nullptr;
+  tree_ = next_ = cancel_ = obfuscateBox_ = nullptr;
   return code;
 }
 
@@ -193,6 +198,7 @@ WizResult DlgWizReview::formCode(const newtExitStruct& exit, newtComponent form)
 }
 
 void DlgWizReview::readChecks() {
+  reportSession.obfuscate = newtCheckboxGetValue(obfuscateBox_) == '*';
   excluded_.clear();
   for (const ReviewFile& file : review_.contents.files) {
     if (newtCheckboxTreeGetEntryValue(tree_, &file) == '*') excluded_.insert(file.name);
@@ -220,6 +226,38 @@ bool DlgWizReview::excludeChecked() {
   logMessage("Error: %s", message.c_str());
   std::string text = printableText(message, LineBreaks::kKeep);
   showMessageBox(tr("Error"), text.c_str(), tr("Back"), nullptr, false);
+  return false;
+}
+
+bool DlgWizReview::obfuscateWanted() {
+  ReportSession& s = reportSession;
+  if (!s.obfuscate || obfuscated_) return true;
+  std::string message;
+  ObfuscateOutcome outcome;
+  runBehindNotice(tr("Replacing names in the report..."), [&] {
+    outcome = obfuscateReport(s.archivePath, s.filesDir, &message);
+    // The attention list beside the archive is made again from the
+    // replaced files.
+    if (outcome.result == ObfuscateResult::kObfuscated && reviewed_) {
+      std::string unused;
+      prepareReview(s.archivePath, s.filesDir, review_, &unused);
+    }
+  });
+  if (outcome.result == ObfuscateResult::kObfuscated) {
+    obfuscated_ = true;
+    logMessage("Report obfuscated; the map holds %zu originals", outcome.originals);
+    std::string text = obfuscatedText();
+    showMessageBox(tr("Report"), text.c_str(), tr("Continue"), nullptr, false);
+    return true;
+  }
+  std::string text = outcome.result == ObfuscateResult::kSurvived
+                         ? obfuscationSurvivorText(outcome)
+                         : "The report could not be obfuscated (" + message +
+                               "); it was not sent.";
+  logMessage("Error: %s", text.c_str());
+  std::string shown = printableText(text, LineBreaks::kKeep);
+  showMessageBox(tr("Error"), shown.c_str(), tr("Close"), nullptr, false);
+  s.exitMessage = shown;
   return false;
 }
 

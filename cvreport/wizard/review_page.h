@@ -13,10 +13,13 @@
 
 namespace cvreport {
 
-// WIZ_NEXT once the checked files are out of the archive (or at once when
-// there is nothing to review: REVIEW=no, --collect-only, already reviewed,
-// or a review that could not be prepared, said first); WIZ_CANCELED once
-// the user confirmed the cancel, the archive then marked to be kept.
+// WIZ_NEXT once the checked files are out of the archive and, when its box
+// is checked, the names replaced (or at once when there is nothing to
+// review: REVIEW=no, --collect-only, already reviewed, or a review that
+// could not be prepared, said first; the configuration and the command line
+// alone then decide on the replacing); WIZ_CANCELED once the user confirmed
+// the cancel, the archive then marked to be kept; WIZ_ABORT when the names
+// could not be replaced, the reason left as the wizard's exit text.
 class DlgWizReview : public WizDialog {
  public:
   WizResult run() override;
@@ -30,11 +33,16 @@ class DlgWizReview : public WizDialog {
   void readChecks();
   // Leaves the checked files out of the archive; false, said, when it fails.
   bool excludeChecked();
+  // Replaces the names in the archive when the session asks for it; false,
+  // said, when the report must not go on.
+  bool obfuscateWanted();
 
   ReportReview review_;
   std::set<std::string> excluded_;
   bool reviewed_ = false;
+  bool obfuscated_ = false;
   newtComponent tree_ = nullptr;
+  newtComponent obfuscateBox_ = nullptr;
   newtComponent next_ = nullptr;
   newtComponent cancel_ = nullptr;
 };

@@ -10,7 +10,7 @@ check_nothing_started() {
 
 run_cvreport -h
 expect_status 1
-expect_eq "$(wc -c <"$OUT")" 1104 "usage text length"
+expect_eq "$(wc -c <"$OUT")" 1196 "usage text length"
 expect_contains "$OUT" "Usage: cvreport [-h] [-q] [-p] [-n <name>  -c <company>  -e <email>"
 expect_contains "$OUT" "  -m DESCRIPTION, --message=DESCRIPTION  the problem description"
 expect_empty "$ERR"

@@ -38,7 +38,7 @@ usage=$("$BUILD/bin/cvreport" -h || true)
 usage_options=$(printf '%s\n' "$usage" | grep -oE '(^|[ ,\[])--?[a-z][a-z-]*' | grep -oE -- '--?[a-z][a-z-]*' |
   sort -u | tr '\n' ' ')
 expect "$usage_options" cvreport -
-[ "$(wc -w <<<"$usage_options")" = 21 ] || fail "the usage has options the completion may lack: $usage_options"
+[ "$(wc -w <<<"$usage_options")" = 22 ] || fail "the usage has options the completion may lack: $usage_options"
 
 expect "--name " cvreport --na
 expect "--message " cvreport -q --m
@@ -52,7 +52,7 @@ expect "--progress " cvreport -q --pro
 expect "" cvreport -q --q
 expect "" cvreport --name=Ada --n
 expect "" cvreport -n Ada --n
-expect "--collect-only --company --email --help --kept --message --progress --quiet --review --send --subject --version -c -e -h -m -p -q -s " cvreport -n Ada -
+expect "--collect-only --company --email --help --kept --message --obfuscate --progress --quiet --review --send --subject --version -c -e -h -m -p -q -s " cvreport -n Ada -
 expect "" cvreport --version --v
 # File names after --send, in either form.
 files=$(mktemp -d)
