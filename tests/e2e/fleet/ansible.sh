@@ -29,8 +29,9 @@ cv_service_start --repid 4242
 # --- the simulated hosts -------------------------------------------------------
 # Each host's cvsysinfo is a wrapper that enters a mount namespace of its own
 # and makes it the simulated host, so the three can run side by side. It
-# records its arguments and waits (10 s at most) until all three have
-# started, which they only do together if the role runs them in parallel.
+# records its arguments and waits (60 s at most: a loaded machine starts
+# Ansible's forks slowly) until all three have started, which they only do
+# together if the role runs them in parallel.
 fleet=$WORK/fleet
 mkdir -p "$fleet/hosts"
 cat >"$fleet/sim-cvsysinfo" <<'SH'
@@ -43,7 +44,7 @@ host=$fleet/hosts/$name
 printf '%s\n' "$@" >"$host/args"
 touch "$host/started"
 together=alone
-for _ in $(seq 100); do
+for _ in $(seq 600); do
   if [ "$(find "$fleet/hosts" -name started | wc -l)" -ge 3 ]; then together=together; break; fi
   sleep 0.1
 done
