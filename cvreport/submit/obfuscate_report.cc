@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -192,6 +193,42 @@ void addConfiguredHosts(std::string_view text, Obfuscator& obfuscator) {
   });
 }
 
+// Reads root/etc/NAME of a container without following a link anywhere
+// below the root: the container's owner controls everything in there, and a
+// link could point root at the host's own files. Empty when it cannot.
+std::string readContainerEtcFile(const std::string& root, const char* name) {
+  UniqueFd rootFd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!rootFd.valid()) return {};
+  UniqueFd etc(openat(rootFd.get(), "etc", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!etc.valid()) return {};
+  UniqueFd file(openat(etc.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st;
+  if (!file.valid() || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  std::string text(std::min<size_t>(static_cast<size_t>(st.st_size), kMaxSettingsFileBytes), '\0');
+  ssize_t got = pread(file.get(), text.data(), text.size(), 0);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+// The accounts of each container whose root the inventory names
+// (<CtRoot>PATH</CtRoot>): their users show in the containers' process
+// lists, which the host's name service does not know.
+void addContainerAccounts(std::string_view inventory, Obfuscator& obfuscator) {
+  static constexpr std::string_view kOpen = "<CtRoot>", kClose = "</CtRoot>";
+  size_t at = 0;
+  while ((at = inventory.find(kOpen, at)) != std::string_view::npos) {
+    at += kOpen.size();
+    size_t end = inventory.find(kClose, at);
+    if (end == std::string_view::npos) return;
+    std::string root(inventory.substr(at, end - at));
+    at = end;
+    // A root the inventory had to escape is no plain path of the host's.
+    if (root.empty() || root[0] != '/' || root.find('&') != std::string::npos) continue;
+    addAccountNames(readContainerEtcFile(root, "passwd"), NameKind::kUser, obfuscator);
+    addAccountNames(readContainerEtcFile(root, "group"), NameKind::kGroup, obfuscator);
+  }
+}
+
 // What the archive's own files say about names, file by file.
 void addCollectedNames(const std::string& name, std::string_view data, Obfuscator& obfuscator) {
   if (name == "network/hosts") addHostsFileNames(data, obfuscator);
@@ -200,6 +237,7 @@ void addCollectedNames(const std::string& name, std::string_view data, Obfuscato
   if (name.compare(0, 7, "config/") == 0 || name.compare(0, 10, "inventory/") == 0) {
     addConfiguredHosts(data, obfuscator);
   }
+  if (name.compare(0, 10, "inventory/") == 0) addContainerAccounts(data, obfuscator);
 }
 
 // This host's own names and accounts, and the words the site listed; -1

@@ -12,7 +12,19 @@ cp -r "$SRC/tests/fixtures/hosts/mixed" "$WORK/host"
 # A site account's process inside container 101, in the inventory.
 printf 'kovacs      77  0.0  0.1   1000   100 ?        S      Jan 01 /usr/bin/cvtt --peer 10.20.30.77\n' \
   >>"$WORK/host/containers/101/ps"
+# A container-only account, known from the container's own passwd; container
+# 102's etc is a link out of its root, which root never follows.
+printf 'szabo       78  0.0  0.1   1000   100 ?        S      Jan 01 /usr/bin/cvtt\n' \
+  >>"$WORK/host/containers/101/ps"
+{ head -n 1 "$WORK/host/containers/101/ps"
+  printf 'tothm       79  0.0  0.1   1000   100 ?        S      Jan 01 /usr/bin/cvtt\n'; } \
+  >"$WORK/host/containers/102/ps"
 cv_sim_host "$WORK/host"
+mkdir -p /var/lib/cvsim/root/101/etc /var/lib/cvsim/root/102 "$WORK/elsewhere"
+printf 'szabo:x:1010:1010::/home/szabo:/bin/sh\nwww-data:x:33:33::/var/www:/bin/sh\n' \
+  >/var/lib/cvsim/root/101/etc/passwd
+printf 'tothm:x:1011:1011::/home/tothm:/bin/sh\n' >"$WORK/elsewhere/passwd"
+ln -s "$WORK/elsewhere" /var/lib/cvsim/root/102/etc
 # The host's process list comes from the real /proc, as in the privacy case.
 umount /proc
 printf '#!/bin/bash\nexec %q "$@"\n' "$BIN/cvsysinfo" >/usr/sbin/cvsysinfo
@@ -46,7 +58,7 @@ cv_on_exit "kill -- -$!"
 
 originals=(web-late-07.corp.example web-late-07 corp.example db1.corp.example backup-west.corp.example
   stor-late-9.corp.example api.acme-intra.net web1.example.net mail.example.net kovacs nagy cvops
-  AcmeWidgets 10.20.30.41 10.20.30.42 10.20.30.77 10.0.0.101 dhcp-10-1-2-3 ip-10-1-2-4 1A:2B:3C)
+  AcmeWidgets 10.20.30.41 10.20.30.42 10.20.30.77 10.0.0.101 dhcp-10-1-2-3 ip-10-1-2-4 1A:2B:3C szabo)
 MAP=/var/lib/cvreport/obfuscation.map
 
 # Runs cvreport on a host named $HOST, in a UTS namespace of its own.
@@ -72,6 +84,7 @@ check_kept_report() {
   # What support needs stays: system accounts, loopback addresses.
   expect_contains "$x/logs/cvreport.log" "loopback 127.0.0.1 kept, root and apache stay"
   expect_contains "$x/inventory/cvsysinfo.xml" "apache "
+  expect_contains "$x/inventory/cvsysinfo.xml" "tothm "
 }
 
 run_named --collect-only --obfuscate "${CV_CONTACT[@]}"
