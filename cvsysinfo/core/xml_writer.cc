@@ -101,6 +101,9 @@ void SectionWriter::end(unsigned line) const { check_xml_rc(section_, line, xmlT
 
 void SectionWriter::attribute(const char* name, const char* value, unsigned line) const {
   std::string safe_name = xml_safe_name(name);
+  // Written as it stands, "xmlns" would move the element into a namespace
+  // of the tool's choosing, and a value that is no URI breaks the document.
+  if (safe_name == "xmlns") safe_name.insert(0, 1, '_');
   if (!attributes_.insert(safe_name).second) return;
   std::string mended;
   const char* text = value ? value : "";

@@ -43,7 +43,8 @@ class SectionWriter {
   // A null value gives an empty attribute. A name (as made safe) already
   // given to the element this writer started last is dropped, the first
   // value kept: names that differ in a tool's output can become one, and a
-  // second attribute of a name would break the document.
+  // second attribute of a name would break the document. A namespace
+  // declaration cannot be written this way: "xmlns" becomes "_xmlns".
   void attribute(const char* name, const char* value, unsigned line = __builtin_LINE()) const;
   void text(const char* text, unsigned line = __builtin_LINE()) const;
   // Reports a writer result the section got by calling libxml2 itself.
