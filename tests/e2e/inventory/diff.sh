@@ -105,6 +105,7 @@ cases=(
   "fails the schema|2|--diff invalid.xml new.xml||cvsysinfo: invalid.xml does not match the inventory schema: line "
   "an entity naming a secret|2|--diff entity.xml new.xml||cvsysinfo: entity.xml is not an inventory (it declares a document type)"
   "one document|2|--diff old.xml||usage: cvsysinfo"
+  "standard input twice|2|--diff - -||usage: cvsysinfo"
   "three documents|2|--diff old.xml new.xml again.xml||usage: cvsysinfo"
   "--all without --diff|2|--all old.xml new.xml||usage: cvsysinfo"
   "an unknown format|2|--diff --format html old.xml new.xml||usage: cvsysinfo"
@@ -123,6 +124,11 @@ for row in "${cases[@]}"; do
   expect_lacks "$OUT" "top secret"
 done
 
+cv_status bash -c 'cd "$1" && exec "$2" --diff - new.xml <old.xml' - "$WORK" "$BIN/cvsysinfo" >"$OUT" 2>"$ERR"
+expect_status 1
+expect_eq "$(head -1 "$OUT")" "Comparing - with new.xml" "the heading of standard input"
+tail -n +2 "$OUT" | cmp -s - <(tail -n +2 "$SRC/tests/fixtures/golden/diff/every-change.txt") ||
+  cv_fail "standard input is not compared as the file it holds"
 run_diff --diff old.xml again.xml
 expect_eq "$(sed -n 2p "$OUT")" "No changes." "the identical pair's summary"
 run_diff --diff --all old.xml volatile.xml
