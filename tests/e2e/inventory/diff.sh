@@ -139,9 +139,8 @@ run_diff --diff east.xml west.xml
 expect_eq "$(head -1 "$OUT")" "Comparing node-east-1 at 2026-12-01T10:00:00Z (kit 7.0.1) with node-west-2 at 2026-12-08T10:00:00Z (kit 7.0.2)" "the heading"
 run_diff --diff --format xml east.xml west.xml
 expect_contains "$OUT" '<old file="east.xml" host="node-east-1" time="2026-12-01T10:00:00Z" version="7.0.1"/>'
-for document in "$SRC/tests/fixtures/golden/diff/every-change.xml" "$OUT"; do
-  xmllint --noout --relaxng "$SRC/schema/cvsysinfo-changes.rng" "$document" 2>"$WORK/rng.err" ||
-    cv_fail "$document does not match the change schema: $(cat "$WORK/rng.err")"
-done
+# (The golden change document is checked with the other goldens.)
+xmllint --noout --relaxng "$SRC/schema/cvsysinfo-changes.rng" "$OUT" 2>"$WORK/rng.err" ||
+  cv_fail "the change document of two hosts does not match its schema: $(cat "$WORK/rng.err")"
 
 cv_pass
