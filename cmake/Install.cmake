@@ -63,8 +63,9 @@ install(FILES completion/cvreport completion/cvsysinfo DESTINATION ${CMAKE_INSTA
 add_subdirectory(${PROJECT_SOURCE_DIR}/po ${CMAKE_BINARY_DIR}/po)
 install(FILES ${CVREPORT_POT} DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
 
-# The inventory as HTML pages: the stylesheets find each other side by side.
-install(FILES stylesheets/inventory.xsl stylesheets/fleet.xsl DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
+# The inventory, and what changed between two, as HTML pages: the
+# stylesheets find each other side by side.
+install(FILES stylesheets/inventory.xsl stylesheets/fleet.xsl stylesheets/changes.xsl DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
 install(PROGRAMS stylesheets/cvfleet-page DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
 
 install(FILES README.md docs/inventory.md schema/cvsysinfo.rng
