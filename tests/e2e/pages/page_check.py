@@ -10,10 +10,9 @@ page_check.py PAGE [--inventory XML] [--changes XML] [--text TEXT]... [--row HOS
 - With --inventory, what the page says matches the inventory: the container
   table row by row, each container's details with its packages, the
   templates table, the totals, the CPU and the cluster storage.
-- With --changes, the page says what the change document says: the summary
-  before anything else, both inventories in the title and the header, each
-  item a row of its section's table in order, each container without items
-  in the list of added and removed ones; "No changes." when there are none.
+- With --changes, it matches the change document: the summary first, both
+  inventories in title and header, each item a row of its section's table,
+  each container without items listed; "No changes." when there are none.
 - Each --text is in the page's text; each --row HOST=TEXT is in the text of
   the fleet table's row of HOST.
 Exits 1 with one line per fault.
@@ -177,16 +176,14 @@ def check_changes(root, path):
         for attr in ("host", "time", "version", "file"):
             if el.get(attr) is not None and shown(el.get(attr)) not in header:
                 fault(f"the {side} header lacks its {attr} {el.get(attr)!r}")
-    listed = find_id(root, "added-removed")
-    listed = [text(li) for li in listed if tag(li) == "li"] if listed is not None else []
+    listing = find_id(root, "added-removed")
+    listed = [text(li) for li in listing if tag(li) == "li"] if listing is not None else []
     sections = []
     for ct in doc.findall("containers/container"):
-        if ct.find("item") is None:
-            want = f"Container {shown(ct.get('id'))} {shown(ct.get('change'))}"
-            if want not in listed:
-                fault(f"{want!r} is not in the list of added and removed containers {listed!r}")
-        else:
+        if ct.find("item") is not None:
             sections.append(("ct-" + re.sub("[^0-9]", "", ct.get("id")), ct))
+        elif f"Container {shown(ct.get('id'))} {shown(ct.get('change'))}" not in listed:
+            fault(f"container {ct.get('id')!r} is not in the list of added and removed ones {listed!r}")
     sections += [(name, doc.find(name)) for name in ("node", "templates") if doc.find(f"{name}/item") is not None]
     for ident, el in sections:
         section = find_id(root, ident)
