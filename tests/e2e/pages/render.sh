@@ -56,7 +56,7 @@ check "$WORK/node-full.html" --text "2 sockets × 4 cores × 2 threads" --text "
 grep -q '<details id="ct-101">' "$WORK/node-full.html" || cv_fail "no collapsible details of container 101"
 
 # --- change documents ---------------------------------------------------------------
-for doc in "$SRC"/tests/fixtures/changes/*.xml; do
+for doc in "$SRC"/tests/fixtures/changes/*.xml "$SRC"/tests/fixtures/golden/diff/*.xml; do
   render "$doc" "" "$WORK/changes-${doc##*/}.html" changes.xsl
   check "$WORK/changes-${doc##*/}.html" --changes "$doc"
 done
