@@ -2,7 +2,8 @@
 # Every golden inventory, and a fresh one of each simulated host, renders to
 # a page that an HTML parser accepts and that says what the inventory says;
 # a document whose every value is markup renders inert, its markup shown as
-# text. cvfleet-page makes a page per host and a fleet page with one row per
+# text; so does a change document, whose page says what it says.
+# cvfleet-page makes a page per host and a fleet page with one row per
 # host, failed and unreadable ones included; a document with a DOCTYPE, or
 # of a failed host, is not read, whatever files it names.
 source "$(dirname "$0")/../../common.sh"
@@ -22,9 +23,9 @@ check() {
   pages=$((pages + 1))
 }
 
-# render INVENTORY HOST PAGE
+# render INVENTORY HOST PAGE [STYLESHEET]
 render() {
-  xsltproc --nonet --stringparam host "$2" -o "$3" "$XSL/inventory.xsl" "$1" 2>"$WORK/xslt.err" ||
+  xsltproc --nonet --stringparam host "$2" -o "$3" "$XSL/${4:-inventory.xsl}" "$1" 2>"$WORK/xslt.err" ||
     cv_fail "xsltproc failed on $1: $(cat "$WORK/xslt.err")"
   [ ! -s "$WORK/xslt.err" ] || cv_fail "xsltproc complained about $1: $(cat "$WORK/xslt.err")"
 }
@@ -53,6 +54,12 @@ check "$WORK/node-full.html" --text "2 sockets × 4 cores × 2 threads" --text "
   --text "Cluster storage beta one is degraded." --text "vg0: 28.00g free of 278.00g" \
   --text "tcp/80" --text "tcp/22" --text "Container 107: Unable to open file /proc/bc/107/iostat"
 grep -q '<details id="ct-101">' "$WORK/node-full.html" || cv_fail "no collapsible details of container 101"
+
+# --- change documents ---------------------------------------------------------------
+for doc in "$SRC"/tests/fixtures/changes/*.xml "$SRC"/tests/fixtures/golden/diff/*.xml; do
+  render "$doc" "" "$WORK/changes-${doc##*/}.html" changes.xsl
+  check "$WORK/changes-${doc##*/}.html" --changes "$doc"
+done
 
 # --- a fresh document of each simulated host, and their fleet ---------------------
 fleet=$WORK/fleet
@@ -113,23 +120,28 @@ for doc in "$fleet"/*.xml; do
 done
 
 # --- every value markup ----------------------------------------------------------
-# Each text and attribute of the full host's document is replaced by markup
-# that would run, load or link if it were let through.
-"$PY" - "$WORK/node-full.xml" "$WORK/markup.xml" <<'PY'
+# Each text and attribute of the full host's document, and of a change
+# document, is replaced by markup that would run, load or link if it were let
+# through.
+"$PY" - "$WORK/node-full.xml" "$WORK/markup.xml" "$SRC/tests/fixtures/changes/sample.xml" \
+  "$WORK/changes-markup.xml" <<'PY'
 import sys, xml.etree.ElementTree as ET
 payload = ("<script>alert(1)</script><img src=x onerror=alert(2)>\" onmouseover=\"alert(3)' "
            "javascript:alert(4) <a href=\"https://example.net/\">x</a>"
            "<link rel=stylesheet href=//example.net/s.css></style><style>@import url(//example.net)</style>")
-tree = ET.parse(sys.argv[1])
-for el in tree.getroot().iter():
-    el.text = payload + "\n" + (el.text or "")
-    for key in el.attrib:
-        el.attrib[key] = payload + el.attrib[key]
-tree.write(sys.argv[2], encoding="UTF-8", xml_declaration=True)
+for source, target in zip(sys.argv[1::2], sys.argv[2::2]):
+    tree = ET.parse(source)
+    for el in tree.getroot().iter():
+        el.text = payload + "\n" + (el.text or "")
+        for key in el.attrib:
+            el.attrib[key] = payload + el.attrib[key]
+    tree.write(target, encoding="UTF-8", xml_declaration=True)
 PY
 render "$WORK/markup.xml" '<b onmouseover="alert(5)">host</b>' "$WORK/markup.html"
 check "$WORK/markup.html" --inventory "$WORK/markup.xml" --text "<script>alert(1)</script>" \
   --text '<b onmouseover="alert(5)">host</b>' --text '<a href="https://example.net/">x</a>'
+render "$WORK/changes-markup.xml" "" "$WORK/changes-markup.html" changes.xsl
+check "$WORK/changes-markup.html" --changes "$WORK/changes-markup.xml"
 
 echo "pages checked: $pages"
 cv_pass
