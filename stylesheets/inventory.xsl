@@ -400,15 +400,71 @@ dl.facts dd { margin: 0; }
           </dl>
         </div>
       </div>
-      <xsl:if test="NODE/MemoryUsage">
-        <h3>Memory usage</h3>
-        <pre><xsl:value-of select="NODE/MemoryUsage"/></pre>
-      </xsl:if>
-      <xsl:if test="NODE/DiskSpaceUsage">
-        <h3>Disk usage</h3>
-        <pre><xsl:value-of select="NODE/DiskSpaceUsage"/></pre>
-      </xsl:if>
+      <xsl:call-template name="usage">
+        <xsl:with-param name="title" select="'Memory usage'"/>
+        <xsl:with-param name="text" select="NODE/MemoryUsage"/>
+        <xsl:with-param name="what" select="'mem-row'"/>
+      </xsl:call-template>
+      <xsl:call-template name="usage">
+        <xsl:with-param name="title" select="'Disk usage'"/>
+        <xsl:with-param name="text" select="NODE/DiskSpaceUsage"/>
+        <xsl:with-param name="what" select="'df-row'"/>
+      </xsl:call-template>
     </section>
+  </xsl:template>
+
+  <!-- free's or df's listing as a table of sizes in the page's unit style;
+       a listing with a line that does not read as theirs (df wraps a long
+       device name onto a line of its own) stays as it stands, as does one
+       too long for a table to help. -->
+  <xsl:template name="usage">
+    <xsl:param name="title"/>
+    <xsl:param name="text"/>
+    <xsl:param name="what"/>
+    <xsl:if test="$text">
+      <xsl:variable name="lines" select="string-length($text) - string-length(translate($text, $nl, ''))
+                                         + number(substring($text, string-length($text)) != $nl)"/>
+      <xsl:variable name="rows">
+        <xsl:if test="$lines &lt;= 1000">
+          <xsl:call-template name="each-line">
+            <xsl:with-param name="text" select="$text"/>
+            <xsl:with-param name="what" select="$what"/>
+          </xsl:call-template>
+        </xsl:if>
+      </xsl:variable>
+      <h3><xsl:value-of select="$title"/></h3>
+      <xsl:choose>
+        <xsl:when test="count(exsl:node-set($rows)/tr) + number($what = 'df-row') = $lines">
+          <table class="usage">
+            <xsl:if test="$what = 'df-row'">
+              <thead><tr><th>Filesystem</th><th>Size</th><th>Used</th><th>Available</th><th>Use%</th><th>Mounted on</th></tr></thead>
+            </xsl:if>
+            <tbody><xsl:copy-of select="$rows"/></tbody>
+          </table>
+        </xsl:when>
+        <xsl:otherwise><pre><xsl:value-of select="$text"/></pre></xsl:otherwise>
+      </xsl:choose>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Each blank-separated word of WORDS as a cell: a header cell, or a size
+       in KiB. -->
+  <xsl:template name="cells">
+    <xsl:param name="words"/>
+    <xsl:param name="header"/>
+    <xsl:if test="$words != ''">
+      <xsl:variable name="word" select="substring-before(concat($words, ' '), ' ')"/>
+      <xsl:choose>
+        <xsl:when test="$header"><th><xsl:value-of select="$word"/></th></xsl:when>
+        <xsl:otherwise>
+          <td class="num"><xsl:call-template name="kib"><xsl:with-param name="value" select="$word"/></xsl:call-template></td>
+        </xsl:otherwise>
+      </xsl:choose>
+      <xsl:call-template name="cells">
+        <xsl:with-param name="words" select="substring-after($words, ' ')"/>
+        <xsl:with-param name="header" select="$header"/>
+      </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template name="or-unknown">
@@ -563,7 +619,8 @@ dl.facts dd { margin: 0; }
   <!-- One line, its blanks collapsed. 'port': a listening socket of netstat
        -anlp, as PROTO/PORT. 'df-avail': the available blocks of the df line
        whose mount point is ARG. 'mem-free': the free memory of free's Mem
-       line. 'resource': the warnings of a resource counter's row of
+       line. 'mem-row' and 'df-row': a table row of free's or df's listing.
+       'resource': the warnings of a resource counter's row of
        container ARG (the first row of a table starts with "UID:"). -->
   <xsl:template name="line">
     <xsl:param name="line"/>
@@ -596,6 +653,30 @@ dl.facts dd { margin: 0; }
           </xsl:with-param>
           <xsl:with-param name="ctid" select="$arg"/>
         </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$what = 'mem-row'">
+        <!-- Few columns only: cells recurse once a word. -->
+        <xsl:variable name="words" select="string-length($line) - string-length(translate($line, ' ', ''))"/>
+        <xsl:variable name="first" select="substring-before($line, ' ')"/>
+        <xsl:if test="$words &lt; 12 and starts-with($line, 'total ')">
+          <tr><th></th><xsl:call-template name="cells"><xsl:with-param name="words" select="$line"/><xsl:with-param name="header" select="true()"/></xsl:call-template></tr>
+        </xsl:if>
+        <xsl:if test="$words &lt; 12 and substring($first, string-length($first)) = ':'
+                      and string(number(translate($f2, ' ', ''))) != 'NaN'">
+          <tr><th><xsl:value-of select="$first"/></th><xsl:call-template name="cells"><xsl:with-param name="words" select="$f2"/></xsl:call-template></tr>
+        </xsl:if>
+      </xsl:when>
+      <xsl:when test="$what = 'df-row'">
+        <xsl:variable name="f5" select="substring-after($f4, ' ')"/>
+        <xsl:if test="string(number(substring-before($f2, ' '))) != 'NaN' and string(number(substring-before($f3, ' '))) != 'NaN'
+                      and string(number($field4)) != 'NaN' and contains($f5, ' ')">
+          <tr>
+            <td><xsl:value-of select="substring-before($line, ' ')"/></td>
+            <xsl:call-template name="cells"><xsl:with-param name="words" select="concat(substring-before($f2, ' '), ' ', substring-before($f3, ' '), ' ', $field4)"/></xsl:call-template>
+            <td class="num"><xsl:value-of select="substring-before($f5, ' ')"/></td>
+            <td><xsl:value-of select="substring-after($f5, ' ')"/></td>
+          </tr>
+        </xsl:if>
       </xsl:when>
       <xsl:when test="$what = 'mem-free' and starts-with($line, 'Mem:')">
         <xsl:value-of select="$field4"/>

@@ -53,6 +53,14 @@ check "$WORK/node-full.html" --text "2 sockets × 4 cores × 2 threads" --text "
   --text "Cluster storage beta one is degraded." --text "vg0: 28.0 GiB free of 278.0 GiB" \
   --text "tcp/80" --text "tcp/22" --text "Container 107: Unable to open file /proc/bc/107/iostat"
 grep -q '<details id="ct-101">' "$WORK/node-full.html" || cv_fail "no collapsible details of container 101"
+# free's and df's figures in the page's units; df's listing with a device
+# name wrapped onto a line of its own is shown as it stands, not misread.
+for row in '<th>Mem:</th><td class="num">62.9 GiB</td>' '<td>/dev/md0</td><td class="num">9.7 GiB</td><td class="num">1.4 GiB</td>'; do
+  grep -qF -- "$row" "$WORK/node-full.html" || cv_fail "no row $row on the full node's page"
+done
+sed 's,^/dev/md0 ,/dev/mapper/vg0-data\n ,' "$WORK/node-full.xml" >"$WORK/wrapped.xml"
+render "$WORK/wrapped.xml" wrapped "$WORK/wrapped.html"
+grep -qF '<h3>Disk usage</h3><pre>Filesystem' "$WORK/wrapped.html" || cv_fail "a wrapped df listing was made a table"
 
 # --- the warnings of the mixed host's document, and of variants of it ------------
 # Each case: a sed script for the document, then what the page must (+) and
