@@ -330,6 +330,23 @@ run_cvsysinfo() {
   cv_run timeout -k 5 120 "$BIN/cvsysinfo" "$@"
 }
 
+# The document FILE without the time of its run, for comparing runs that
+# the clock may have moved on between.
+cv_without_time() {
+  sed '0,/<CVLIN/s/\(<CVLIN[^>]*\) time="[^"]*"/\1/' "$1"
+}
+
+# What runs on the same host share: the document FILE without the time and
+# without the node's element, which reads the live machine, written to
+# FILE.containers.
+cv_containers_part() {
+  cv_without_time "$1" | python3 -c '
+import re, sys
+data = sys.stdin.buffer.read()
+sys.stdout.buffer.write(re.sub(rb"<NODE>.*</NODE>|<NODE/>", b"<NODE/>", data, count=1, flags=re.S))
+' >"$1.containers"
+}
+
 # Compares the document OUTPUT, without the node's element, with the golden
 # document tests/fixtures/golden/inventory/NAME.xml (both pretty-printed by
 # xmllint, which also proves the output well-formed). The document's host,
