@@ -231,9 +231,9 @@ dl.facts dd { margin: 0; }
     </xsl:for-each>
     <xsl:call-template name="listing-warnings"/>
     <xsl:if test="(CONTAINERS/CT/CONF//* | NODE/CONF//*)[not(*) and contains(., '.') and translate(., '.;', '') = '']">
-      <li>Personal configuration values (host names, addresses, owners, passwords) are masked: each
-        part of such a value between ";" separators reads as one ".", so "." is a masked value and
-        ".;." one of two parts.</li>
+      <li>Personal configuration values (host names, addresses, owners, passwords) are masked: in such
+        a value each run of characters other than ";" is written as one "." and each ";" is kept, so
+        "." is a masked value and ".;." a masked list of two.</li>
     </xsl:if>
   </xsl:template>
 

@@ -71,7 +71,7 @@ warning_cases=(
   "|+Inventory of HOST at 2026-12-08T10:00:00Z (kit VERSION)|+Container 102: the resource numproc failed 3 times\
 |+Container 101: the resource physpages holds 61220 of its limit 65536 (93%)|-numproc holds|-kmemsize holds\
 |+Container 108 is listed in the platform's container table, not in the containers section|-Container 1 is\
-|+each part of such a value between \";\" separators reads as one \".\"|-in the platform's container table but"
+|+each run of characters other than \";\" is written as one \".\" and each \";\" is kept|-in the platform's container table but"
   "/^<CVLIN/s, host=\"[^\"]*\",,;/^<CVLIN/s, version=\"[^\"]*\",,|+Inventory at 2026-12-08T10:00:00Z|-Inventory of|-(kit"
   "s,<STATUS>suspended</STATUS>,<STATUS>running</STATUS>,\
 |+Container 103 is running in the platform's container table but suspended in the containers section"
