@@ -1,6 +1,6 @@
 """Checks a page made by stylesheets/inventory.xsl, fleet.xsl or changes.xsl.
 
-page_check.py PAGE [--inventory XML] [--changes XML] [--text TEXT]... [--row HOST=TEXT]...
+page_check.py PAGE [--inventory XML] [--changes XML] [--text TEXT]... [--no-text TEXT]... [--row HOST=TEXT]...
 
 - The page parses as HTML without a single parse error (html5lib, strict).
 - It is inert: no element that runs or loads anything, no event-handler or
@@ -13,8 +13,9 @@ page_check.py PAGE [--inventory XML] [--changes XML] [--text TEXT]... [--row HOS
 - With --changes, it matches the change document: the summary first, both
   inventories in title and header, each item a row of its section's table,
   each container without items listed; "No changes." when there are none.
-- Each --text is in the page's text; each --row HOST=TEXT is in the text of
-  the fleet table's row of HOST.
+- Each --text is in the page's text, each --no-text is not; each --row
+  HOST=TEXT is in the text of the fleet table's row of HOST. Blanks in the
+  page's text count as one space.
 Exits 1 with one line per fault.
 """
 import argparse
@@ -98,6 +99,18 @@ def check_inert(root, base):
                     fault(f"the link {value!r} leads nowhere")
 
 
+def in_kib_style(value):
+    """The hardware's "N MB" (units of 1024 KiB) as the page shows sizes."""
+    m = re.fullmatch(r"([0-9]+) MB", value)
+    if not m:
+        return value
+    kib = int(m.group(1)) * 1024
+    for unit, size in (("TiB", 1 << 30), ("GiB", 1 << 20), ("MiB", 1 << 10)):
+        if kib >= size:
+            return "%.1f %s" % (kib / size, unit)
+    return "%d KiB" % kib
+
+
 def check_inventory(root, inv):
     doc = ET.parse(inv).getroot()
     cts = [ct for ct in doc.findall("CONTAINERS/CT") if (ct.findtext("CTID") or "") != "0"]
@@ -153,6 +166,8 @@ def check_inventory(root, inv):
     cpu_card = text(find_id(root, "summary-cpu"))
     for path in ("hardware/cpu/logical", "hardware/cpu/model-name", "hardware/ram", "hardware/numa/nodes"):
         value = node.findtext(path) if node is not None else None
+        if value and path == "hardware/ram":
+            value = in_kib_style(value)
         if value and norm(value) not in cpu_card:
             fault(f"{path} {value!r} not in the summary")
     cluster_card = text(find_id(root, "summary-cluster"))
@@ -202,6 +217,7 @@ def main():
     ap.add_argument("--inventory")
     ap.add_argument("--changes")
     ap.add_argument("--text", action="append", default=[])
+    ap.add_argument("--no-text", action="append", default=[])
     ap.add_argument("--row", action="append", default=[])
     args = ap.parse_args()
     with open(args.page, "rb") as f:
@@ -214,9 +230,13 @@ def main():
         return 1
     check_inert(root, os.path.dirname(os.path.abspath(args.page)))
     page_text = text(root)
+    flat_text = " ".join(page_text.split())
     for t in args.text:
-        if t not in page_text:
+        if t not in page_text and t not in flat_text:
             fault(f"the text {t!r} is missing")
+    for t in args.no_text:
+        if t in flat_text:
+            fault(f"the text {t!r} is there")
     if args.inventory:
         check_inventory(root, args.inventory)
     if args.changes:
