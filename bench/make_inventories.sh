@@ -4,7 +4,8 @@
 # Writes two inventories of one host, DIR/old.xml and DIR/new.xml, for the
 # benchmark of cvsysinfo --diff: N containers (IDs 101 on) of PACKAGES
 # packages each, with processes, counters, ports, Docker and configuration,
-# the node of tests/fixtures/golden/node-full.xml and forty templates.
+# the node of tests/fixtures/golden/node-full.xml and forty templates, a
+# week apart (the root's host, time and version attributes).
 # Between the two, what a week on a busy host changes:
 #   - every twentieth container changed: some packages updated, one added,
 #     one removed; every fortieth also listens on a new port and no longer
@@ -44,7 +45,8 @@ BEGIN {
         "libcurl ncurses readline pam shadow-utils", base, " ")
   nb = 30
   print "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-  print "<CVLIN>\n  <CVLIST>"
+  printf "<CVLIN host=\"cvnode-bench\" time=\"2026-12-%02dT10:00:00Z\" version=\"7.0.%d\">\n  <CVLIST>\n", \
+         side ? 8 : 1, 1 + side
   for (i = first; i <= last; i++) {
     printf "    <CT>\n      <CTID>%d</CTID>\n      <NPROC>%s</NPROC>\n      <STATUS>%s</STATUS>\n" \
            "      <LAYOUT>5</LAYOUT>\n    </CT>\n", 100 + i, running(i) ? 30 + vol(i, 1) % 20 : "",
