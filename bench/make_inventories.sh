@@ -34,6 +34,7 @@ mkdir -p -- "$dir"
 # The node's golden is streamed through line by line: its RAM placeholder
 # becomes a number, its counts become this host's, and on the new side its
 # volatile figures move and the BIOS RAID set degrades.
+# shellcheck disable=SC2016 # an awk program, expanded by awk
 GENERATOR='
 function running(i) { return i % 10 != 5 && !(side && i % 100 == 0) }
 function changed(i) { return side && i % 20 == 0 }
