@@ -54,6 +54,8 @@ Can't submit the report to http://127.0.0.1:9/submit: Couldn't connect to server
   # once, answered or not.
   "ok|$login||0||auth=ok:1 auth=none,req_on_conn=1:1 auth=ok,req_on_conn=1:1||"
   "close-after-body|$login||7||auth=ok:1 auth=none,req_on_conn=1:1 auth=ok,req_on_conn=1:1|$submit: Server returned nothing (no headers, no data) (through the proxy http://$proxy)|"
+  # Out of reach for the check before collecting: the name, the proxy, its
+  # credentials, its tunnel.
   "ok|SUBMIT_URI=http://cv-nowhere.invalid/submit||7|2 8:Couldn't resolve host name|:0|$nowhere
 Can't submit the report to http://cv-nowhere.invalid/submit: Couldn't resolve host name|$nowhere"
   "ok|HTTP_PROXY=http://127.0.0.1:9||7|2 8:Couldn't connect to server|:0|$(unreachable "cannot connect to the proxy 127.0.0.1:9: Connection refused")
