@@ -205,8 +205,15 @@ bool hasProblemId(const std::string& reply) {
 
 }  // namespace
 
+std::string proxyRefusalText(long proxyStatus) {
+  return "The proxy refused the tunnel (HTTP " + std::to_string(proxyStatus) + ")";
+}
+
 bool mayRetryUpload(UploadResult result, const TransferReport& transfer) {
   if (result == UploadResult::kTransferFailed) {
+    // libcurl reports a refused CONNECT as a receive error; asking again
+    // gets the same refusal.
+    if (transfer.proxyStatus >= 300) return false;
     return !transfer.bodySent && isRetryableTransferError(transfer.transferError);
   }
   if (result != UploadResult::kTransferred) return false;
@@ -310,6 +317,7 @@ UploadResult uploadReport(const std::string& archivePath, int archiveFd, const F
 
   CURLcode result = curl_easy_perform(curl);
   if (result == CURLE_OK) readReplyInfo(curl, transfer);
+  curl_easy_getinfo(curl, CURLINFO_HTTP_CONNECTCODE, &transfer.proxyStatus);
   curl_mime_free(form);
   curl_easy_cleanup(curl);
   transfer.transferError = result;
@@ -331,6 +339,10 @@ namespace {
   // A proxy's 401 comes as a page of its own and says nothing of them.
   if (httpStatus == 401 && transfer.acceptedReply) {
     reply += std::string("\n") + kCredentialsRefusedText;
+  }
+  // Only a proxy answers 407, and only to a request that went through it.
+  if (httpStatus == 407 && !transfer.proxy.empty()) {
+    reply += std::string("\n") + kProxyCredentialsRefusedText;
   }
   fwrite(reply.data(), 1, reply.size(), stdout);
   putchar('\n');
@@ -372,9 +384,12 @@ void runUploadWorker(const std::string& archivePath, int archiveFd, const Contac
   std::string reason = result == UploadResult::kReplyTimedOut
                            ? "The service did not finish its reply within " +
                                  std::to_string(kReplyTimeoutSeconds) + " seconds"
-                           : curl_easy_strerror(transfer.transferError);
+                       : transfer.proxyStatus >= 300 ? proxyRefusalText(transfer.proxyStatus)
+                                                     : curl_easy_strerror(transfer.transferError);
   logMessage("Can't submit report: %s", reason.c_str());
-  printf("\n%s\n", transferFailureText(transfer, reason).c_str());
+  std::string text = transferFailureText(transfer, reason);
+  if (transfer.proxyStatus == 407) text += std::string("\n") + kProxyCredentialsRefusedText;
+  printf("\n%s\n", text.c_str());
   if (retryable) exitWorker(WorkerExit::kRetryable);
   exitWorker(result == UploadResult::kReplyTimedOut ? WorkerExit::kReplyTimedOut
                                                     : WorkerExit::kTransferFailed);

@@ -63,6 +63,7 @@ struct TransferReport {
   long retryAfter = 0;         // the service's Retry-After in seconds, 0: none
   std::string uri;             // the address and proxy tried, without credentials
   std::string proxy;
+  long proxyStatus = 0;        // the proxy's answer to CONNECT, 0: no tunnel asked
 };
 
 // Runs in the worker. Silent: runUploadWorker reports the outcome.
@@ -72,7 +73,7 @@ UploadResult uploadReport(const std::string& archivePath, int archiveFd, const F
 // report, so that another is safe: the connection not made, or lost or
 // stalled before the whole body went out, or a 502, 503 or 504 without a
 // REPID (from a proxy only while the body had not gone out whole). Never a
-// refused certificate or another refusal.
+// refused certificate, a tunnel the proxy refused, or another refusal.
 bool mayRetryUpload(UploadResult result, const TransferReport& transfer);
 // The short reason the announcement of a retry gives.
 std::string retryReason(UploadResult result, const TransferReport& transfer);
@@ -85,6 +86,13 @@ std::string urlWithoutCredentials(const std::string& url);
 inline constexpr char kCredentialsRefusedText[] =
     "The service refused the credentials: check SUBMIT_USER and SUBMIT_PASSWORD in "
     "/etc/cvreport.conf";
+// The line added to the proxy's refusal of its credentials (a 407, to the
+// request or to CONNECT).
+inline constexpr char kProxyCredentialsRefusedText[] =
+    "The proxy refused the credentials: check HTTP_PROXY_USER and HTTP_PROXY_PASSWORD in "
+    "/etc/cvreport.conf";
+// The reason for a tunnel the proxy refused (its answer to CONNECT).
+std::string proxyRefusalText(long proxyStatus);
 // libcurl write callback: keeps up to kMaxReplyBytes, consumes all.
 size_t writeReplyBody(char* data, size_t size, size_t count, void* reply);
 // Seconds an upload may go on at under one byte per second (sending or

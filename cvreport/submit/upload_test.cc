@@ -97,6 +97,13 @@ TEST(UploadRetry, OnlyWhatTheServiceCannotHaveFiled) {
     EXPECT_EQ(mayRetryUpload(c.result, transfer), c.retried)
         << curl_easy_strerror(c.error) << " " << c.status << " " << c.bodySent;
   }
+  // A tunnel the proxy refused comes back as a receive error.
+  TransferReport tunnel;
+  tunnel.transferError = CURLE_RECV_ERROR;
+  for (long proxyStatus : {0L, 200L, 403L, 407L}) {
+    tunnel.proxyStatus = proxyStatus;
+    EXPECT_EQ(mayRetryUpload(kBroke, tunnel), proxyStatus < 300) << proxyStatus;
+  }
 }
 
 TEST(UploadFailureText, AddressesLoseTheirCredentials) {

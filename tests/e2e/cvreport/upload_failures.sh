@@ -61,9 +61,10 @@ Can't submit the report to http://cv-nowhere.invalid/submit: Couldn't resolve ho
   "ok|HTTP_PROXY=http://127.0.0.1:9||7|2 8:Couldn't connect to server|:0|$(unreachable "cannot connect to the proxy 127.0.0.1:9: Connection refused")
 $submit: Couldn't connect to server (through the proxy http://127.0.0.1:9)|"
   "ok|HTTP_PROXY=http://$proxy||7||:0|$(unreachable "the proxy $proxy refused its credentials (HTTP 407)")
-Server responded with HTTP code 407|"
-  "ok|SUBMIT_URI=https://127.0.0.1:9/submit $login||7|2 8:$closed|:0|$(unreachable "the proxy $proxy refused a tunnel to 127.0.0.1:9 (HTTP 403)")
-Can't submit the report to https://127.0.0.1:9/submit: Failure when receiving data from the peer (through the proxy http://$proxy)|"
+Server responded with HTTP code 407
+The proxy refused the credentials: check HTTP_PROXY_USER and HTTP_PROXY_PASSWORD in /etc/cvreport.conf|"
+  "ok|SUBMIT_URI=https://127.0.0.1:9/submit $login||7||:0|$(unreachable "the proxy $proxy refused a tunnel to 127.0.0.1:9 (HTTP 403)")
+Can't submit the report to https://127.0.0.1:9/submit: The proxy refused the tunnel (HTTP 403) (through the proxy http://$proxy)|"
   # The run's own steps: forking the worker (the collector was the first
   # fork) and waiting for it.
   "ok||CV_FAULT_FORK_AT=2 LD_PRELOAD=$fault|5||:0|Can't fork: Resource temporarily unavailable|"
