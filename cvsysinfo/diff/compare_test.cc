@@ -134,20 +134,22 @@ TEST(CompareTest, ReportsEveryKindByIdentityInOrder) {
       {"node: a RAID set losing a member is what matters",
        document("", "<RUNNING_CT>3</RUNNING_CT>" + raid("sda1 sdb1", "2") +
                         "<lvm><groups><group><VG>vg0</VG><Attr>wz--n-</Attr><VSize>278g</VSize><VFree>28g</VFree>"
-                        "</group></groups></lvm><hardware><cpu><logical>16</logical><layout><sockets>2</sockets>"
+                        "</group></groups></lvm><hardware><numa><nodes>2</nodes></numa><cpu><logical>16</logical>"
+                        "<layout><sockets>2</sockets>"
                         "<cores-per-socket>4</cores-per-socket><threads-per-core>2</threads-per-core></layout>"
                         "</cpu><ram>64401 MB</ram></hardware>",
                 ""),
        document("", "<RUNNING_CT>2</RUNNING_CT>" + raid("sda1", "1") +
                         "<lvm><groups><group><VG>vg0</VG><Attr>wz--n-</Attr><VSize>278g</VSize><VFree>20g</VFree>"
-                        "</group></groups></lvm><hardware><cpu><logical>8</logical><layout><sockets>1</sockets>"
-                        "<cores-per-socket>4</cores-per-socket><threads-per-core>2</threads-per-core></layout>"
+                        "</group></groups></lvm><hardware><numa><nodes>1</nodes></numa><cpu><logical>8</logical>"
+                        "<layout><sockets>1</sockets>"
+                        "<cores-per-socket>4</cores-per-socket><threads-per-core>1</threads-per-core></layout>"
                         "</cpu><ram>32768 MB</ram></hardware>",
                 ""),
        false,
        "Comparing old.xml with new.xml\nnode: 1 RAID set degraded\n\nNode\n  memory-total memory: 64401 MB -> 32768 MB\n"
-       "  cpu-count cpus: 16 -> 8\n  cpu-layout layout: 2 sockets x 4 cores x 2 threads -> 1 sockets x 4 cores x 2 "
-       "threads\n  software-raid /dev/md0: raid1, 2 devices: /dev/sda1 /dev/sdb1 -> raid1, 1 device: /dev/sda1\n"
+       "  cpu-count cpus: 16 -> 8\n  cpu-layout layout: 2 sockets x 4 cores x 2 threads -> 1 socket x 4 cores x 1 "
+       "thread\n  numa-nodes nodes: 2 -> 1\n  software-raid /dev/md0: raid1, 2 devices: /dev/sda1 /dev/sdb1 -> raid1, 1 device: /dev/sda1\n"
        "  container-count running: 3 -> 2\n"},
       {"node: sets, clusters, members and templates",
        document("", "<dmraid><sets><set><raidname>isw_0</raidname><status>ok</status></set></sets></dmraid>"

@@ -27,6 +27,11 @@ std::string docker_id(const std::string& conf) {
   return end == std::string::npos ? "" : conf.substr(at + 1, end - at - 1);
 }
 
+// "1 socket", "2 sockets".
+std::string counted(const std::string& count, const char* noun) {
+  return count + " " + noun + (count == "1" ? "" : "s");
+}
+
 bool is_cached(const std::string& value) {
   return value == "1" || strcasecmp(value.c_str(), "yes") == 0;
 }
@@ -181,8 +186,9 @@ void InventoryWalk::end_node() {
   } else if (depth == 4 && at(1, {"hardware", "numa", "nodes"})) {
     node.add(ItemKind::kNumaNodes, "nodes", text_);
   } else if (depth == 4 && at(1, {"hardware", "cpu", "layout"})) {
-    node.add(ItemKind::kCpuLayout, "layout", group_["sockets"] + " sockets x " + group_["cores-per-socket"] +
-                                                  " cores x " + group_["threads-per-core"] + " threads");
+    node.add(ItemKind::kCpuLayout, "layout",
+             counted(group_["sockets"], "socket") + " x " + counted(group_["cores-per-socket"], "core") + " x " +
+                 counted(group_["threads-per-core"], "thread"));
     group_.clear();
   } else if (depth >= 4 && leaf && at(1, {"Hdimgs"}) && path_[3] == "pstat") {
     node.add(ItemKind::kVolatile, "Hdimgs/" + path_[2] + "/pstat", text_);
