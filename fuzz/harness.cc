@@ -110,6 +110,16 @@ std::vector<std::string> splitParts(const uint8_t* data, size_t size, size_t cou
 
 void quietXml() { xmlSetStructuredErrorFunc(nullptr, ignoreError); }
 
+void checkWellFormed(const std::string& text) {
+  std::string errors;
+  xmlSetStructuredErrorFunc(&errors, recordError);
+  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml", nullptr,
+                                XML_PARSE_NONET | XML_PARSE_HUGE);
+  quietXml();
+  if (doc) xmlFreeDoc(doc);
+  if (!doc || !errors.empty()) fail("the document written is not well-formed", errors + "\n" + text);
+}
+
 void writeFromToolOutput(const uint8_t* data, size_t size,
                          const std::function<void(xmlTextWriterPtr)>& write) {
   std::string output(reinterpret_cast<const char*>(data), size);
@@ -145,15 +155,10 @@ std::string Document::finish() {
   std::string text(reinterpret_cast<const char*>(xmlBufferContent(buffer_)),
                    static_cast<size_t>(xmlBufferLength(buffer_)));
 
-  std::string errors;
-  xmlSetStructuredErrorFunc(&errors, recordError);
+  checkWellFormed(text);
   xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml", nullptr,
                                 XML_PARSE_NONET | XML_PARSE_HUGE);
-  quietXml();
-  if (!doc || !errors.empty()) {
-    if (doc) xmlFreeDoc(doc);
-    fail("the document written is not well-formed", errors + "\n" + text);
-  }
+  if (!doc) fail("the document written cannot be read again", text);
   xmlNodePtr root = xmlDocGetRootElement(doc);
   xmlNodePtr last = root ? xmlGetLastChild(root) : nullptr;
   while (last && last->type != XML_ELEMENT_NODE) last = last->prev;

@@ -73,6 +73,10 @@ class Document {
   xmlTextWriterPtr writer_;
 };
 
+// Fails unless text is a well-formed XML document, namespaces included,
+// as a strict consumer such as expat reads it.
+void checkWellFormed(const std::string& text);
+
 // Quiets libxml2's error printing for the whole run (the embedded-XML
 // reader reports every malformed input on stderr otherwise).
 void quietXml();

@@ -36,7 +36,7 @@ done
 shift $((OPTIND - 1))
 
 all_targets=(keyvalue release reply layout report_archive attention obfuscate split_lines cvlist df lvs dmraid mdadm yum memdedup
-  imgtrim docker conf command_xml cpuinfo)
+  imgtrim docker conf command_xml cpuinfo inventory_diff)
 targets=("${@:-${all_targets[@]}}")
 for t in "${targets[@]}"; do
   [[ " ${all_targets[*]} " == *" $t "* ]] || { echo "fuzz: no target $t" >&2; exit 2; }
@@ -129,6 +129,10 @@ n=0
 for cpu in "$hosts"/*/node/files/proc/cpuinfo "$hosts"/*/files/proc/cpuinfo; do
   n=$((n + 1))
   seed cpuinfo "fixture-$n" "$cpu" "$(dirname "$cpu")/zoneinfo"
+done
+golden=$root/tests/fixtures/golden
+for old in "$golden"/inventory/*.xml; do
+  seed inventory_diff "$(basename "$old" .xml)" "$old" "$golden/inventory/mixed.xml"
 done
 shopt -u nullglob
 
