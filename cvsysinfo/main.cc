@@ -2,14 +2,17 @@
 // the host node and the installed templates.
 //
 //   cvsysinfo [-j N] OUTPUT
+//   cvsysinfo --diff [--all] [--format text|xml] OLD NEW
 //   cvsysinfo --help | --version
 #include <cvctl.h>
 #include <getopt.h>
 #include <libxml/parser.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
+#include "diff/diff_run.h"
 #include "report.h"
 
 namespace {
@@ -29,13 +32,25 @@ const char kBuild[] = "cvsysinfo " CV_KIT_VERSION " (Corvanta problem report kit
                       "the platform's own";
 #endif
 
-void usage() { fprintf(stderr, "usage: cvsysinfo [-j N] OUTPUT   (N from 1 to %d)\n", kMaxJobs); }
+void usage() {
+  fprintf(stderr,
+          "usage: cvsysinfo [-j N] OUTPUT   (N from 1 to %d)\n"
+          "       cvsysinfo --diff [--all] [--format text|xml] OLD NEW\n",
+          kMaxJobs);
+}
 
 void help() {
   printf("%s\n\n"
          "usage: cvsysinfo [-j N] OUTPUT\n"
-         "Writes an XML inventory of this Corvanta host to OUTPUT (\"-\": standard output).\n\n"
+         "       cvsysinfo --diff [--all] [--format text|xml] OLD NEW\n"
+         "Writes an XML inventory of this Corvanta host to OUTPUT (\"-\": standard output),\n"
+         "or tells what changed from inventory OLD to inventory NEW (status 0: nothing,\n"
+         "1: changes, 2: trouble).\n\n"
          "  -j N       capture N containers at once (1 to %d, default %d)\n"
+         "  --diff     compare two inventories instead of writing one\n"
+         "  --all      with --diff: report volatile values (usage figures, times) too\n"
+         "  --format text|xml\n"
+         "             with --diff: text for people (default) or the change document\n"
          "  --help     show this help and exit\n"
          "  --version  show the version and exit\n\n"
          "See cvsysinfo(8).\n",
@@ -50,28 +65,63 @@ bool read_jobs(const char* text, int& jobs) {
   return true;
 }
 
-// What the options ask for: a run, help or the version, or a usage error.
-enum class Request { kRun, kHelp, kVersion, kUsage };
+// What the options ask for: a run, a comparison, help or the version, or
+// a usage error.
+enum class Request { kRun, kDiff, kHelp, kVersion, kUsage };
 
-Request read_options(int argc, char** argv, int& jobs) {
-  static const struct option kLong[] = {
-      {"help", no_argument, nullptr, 'h'}, {"version", no_argument, nullptr, 'V'}, {nullptr, 0, nullptr, 0}};
+struct Options {
+  int jobs = kDefaultJobs;
+  bool diff = false, diff_only = false;  // diff_only: --all or --format given
+  cvsysinfo::DiffRequest compare{nullptr, nullptr};
+};
+
+bool read_format(const char* text, cvsysinfo::DiffFormat& format) {
+  if (strcmp(text, "text") == 0) format = cvsysinfo::DiffFormat::kText;
+  else if (strcmp(text, "xml") == 0) format = cvsysinfo::DiffFormat::kXml;
+  else return false;
+  return true;
+}
+
+// --diff wants exactly two documents and no -j; --all and --format go
+// only with it.
+Request check_operands(int argc, char** argv, Options& options) {
+  if (!options.diff) return options.diff_only ? Request::kUsage : Request::kRun;
+  if (argc - optind != 2 || options.jobs != kDefaultJobs) return Request::kUsage;
+  options.compare.old_path = argv[optind];
+  options.compare.new_path = argv[optind + 1];
+  return Request::kDiff;
+}
+
+Request read_options(int argc, char** argv, Options& options) {
+  static const struct option kLong[] = {{"help", no_argument, nullptr, 'h'},
+                                        {"version", no_argument, nullptr, 'V'},
+                                        {"diff", no_argument, nullptr, 'd'},
+                                        {"all", no_argument, nullptr, 'a'},
+                                        {"format", required_argument, nullptr, 'f'},
+                                        {nullptr, 0, nullptr, 0}};
   int option;
   // "+": the output path ends the options, so a path after it is never
   // taken for one ("-" is standard output, as it always was).
   while ((option = getopt_long(argc, argv, "+j:", kLong, nullptr)) != -1) {
     if (option == 'h') return Request::kHelp;
     if (option == 'V') return Request::kVersion;
-    if (option != 'j' || !read_jobs(optarg, jobs)) return Request::kUsage;
+    bool known = option == 'd' || option == 'a' || option == 'f' || option == 'j';
+    if (!known || (option == 'j' && !read_jobs(optarg, options.jobs)) ||
+        (option == 'f' && !read_format(optarg, options.compare.format)))
+      return Request::kUsage;
+    options.diff = options.diff || option == 'd';
+    options.diff_only = options.diff_only || option == 'a' || option == 'f';
+    options.compare.all = options.compare.all || option == 'a';
   }
-  return Request::kRun;
+  return check_operands(argc, argv, options);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int jobs = kDefaultJobs;
-  switch (read_options(argc, argv, jobs)) {
+  Options options;
+  Request request = read_options(argc, argv, options);
+  switch (request) {
     case Request::kHelp:
       help();
       return 0;
@@ -80,7 +130,10 @@ int main(int argc, char** argv) {
       return 0;
     case Request::kUsage:
       usage();
-      return 1;
+      // A comparison's trouble is 2, as diff's; an inventory run's is 1.
+      return options.diff || options.diff_only ? cvsysinfo::kDiffTrouble : 1;
+    case Request::kDiff:
+      return cvsysinfo::run_diff(options.compare);
     case Request::kRun:
       break;
   }
@@ -93,7 +146,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "cvsysinfo: the Corvanta platform does not answer on this host; no inventory was written\n");
     return rc;
   }
-  bool written = cvsysinfo::makeXmlReport(argv[optind], jobs);
+  bool written = cvsysinfo::makeXmlReport(argv[optind], options.jobs);
   xmlCleanupParser();
   cvctl_close();
   return written ? 0 : 1;

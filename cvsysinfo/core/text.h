@@ -20,4 +20,9 @@ char* skip_indent(char* line);
 // after a long device name starts with one).
 std::vector<std::string> split_fields(const std::string& line);
 
+// Outside text (a document's value, a file name) as one line a terminal
+// shows harmlessly: bytes that are not UTF-8 become U+FFFD, tabs and line
+// breaks spaces, other control characters (C0, DEL, C1) "?".
+std::string printable_line(const std::string& text);
+
 }  // namespace cvsysinfo

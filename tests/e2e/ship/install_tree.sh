@@ -38,6 +38,8 @@ expected=(
   /usr/libexec/cvreport/list_services
   /usr/share/man/man8/cvsysinfo.8
   /usr/share/doc/cvreport/cvsysinfo.rng
+  /usr/share/doc/cvreport/cvsysinfo-changes.rng
+  /usr/share/cvreport/cvsysinfo-changes.rng
   /usr/share/doc/cvreport/inventory.md
 )
 for path in "${expected[@]}"; do
