@@ -63,9 +63,10 @@ install(FILES completion/cvreport completion/cvsysinfo DESTINATION ${CMAKE_INSTA
 add_subdirectory(${PROJECT_SOURCE_DIR}/po ${CMAKE_BINARY_DIR}/po)
 install(FILES ${CVREPORT_POT} DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
 
-# The inventory as HTML pages: the stylesheets find each other side by side,
-# and the change document's grammar lies beside the page that reads it.
-install(FILES stylesheets/inventory.xsl stylesheets/fleet.xsl schema/cvsysinfo-changes.rng
+# The inventory, and what changed between two, as HTML pages: the
+# stylesheets find each other side by side, and the change document's
+# grammar lies beside the page that reads it.
+install(FILES stylesheets/inventory.xsl stylesheets/fleet.xsl stylesheets/changes.xsl schema/cvsysinfo-changes.rng
         DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
 install(PROGRAMS stylesheets/cvfleet-page DESTINATION ${CMAKE_INSTALL_DATADIR}/cvreport)
 

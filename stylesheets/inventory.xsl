@@ -87,6 +87,9 @@ dl.facts dd { margin: 0; }
 .state-suspended, .state-mounted { color: #8a6400; }
 .port + .port::before { content: ", "; }
 .muted { color: #6b7785; }
+.change-added { color: #1d7a2e; font-weight: bold; }
+.change-removed { color: #9a2a2a; font-weight: bold; }
+.change-changed { color: #8a6400; }
       </style>
     </head>
   </xsl:template>
