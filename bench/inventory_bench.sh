@@ -44,15 +44,6 @@ make_host() { # N DIR [LATENCY_MS]
   cv_sim_host "$2"
 }
 
-# The document without the node's element.
-containers_part() {
-  python3 -c '
-import re, sys
-data = open(sys.argv[1], "rb").read()
-sys.stdout.buffer.write(re.sub(rb"<NODE>.*</NODE>|<NODE/>", b"<NODE/>", data, count=1, flags=re.S))
-' "$1" >"$1.containers"
-}
-
 rows=()
 failed=()
 # run_inventory NAME JOBS [NAME=VALUE...] -> seconds in $secs, peak KiB in
@@ -66,7 +57,7 @@ run_inventory() {
   [ "$status" = 0 ] || cv_fail "cvsysinfo -j $jobs ($name) failed with status $status"
   xmllint --noout --huge "$WORK/$name.xml" || cv_fail "$name: the document is not well-formed"
   peak=$(awk '{ print $2 }' "$WORK/hwm")
-  containers_part "$WORK/$name.xml"
+  cv_containers_part "$WORK/$name.xml"
 }
 
 ratio() { python3 -c "print(f'{$1 / $2:.3f}')"; }

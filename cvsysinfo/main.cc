@@ -44,8 +44,8 @@ void help() {
          "usage: cvsysinfo [-j N] OUTPUT\n"
          "       cvsysinfo --diff [--all] [--format text|xml] OLD NEW\n"
          "Writes an XML inventory of this Corvanta host to OUTPUT (\"-\": standard output),\n"
-         "or tells what changed from inventory OLD to inventory NEW (status 0: nothing,\n"
-         "1: changes, 2: trouble).\n\n"
+         "or tells what changed from inventory OLD to inventory NEW (one of them \"-\":\n"
+         "standard input; status 0: nothing, 1: changes, 2: trouble).\n\n"
          "  -j N       capture N containers at once (1 to %d, default %d)\n"
          "  --diff     compare two inventories instead of writing one\n"
          "  --all      with --diff: report volatile values (usage figures, times) too\n"
@@ -82,11 +82,12 @@ bool read_format(const char* text, cvsysinfo::DiffFormat& format) {
   return true;
 }
 
-// --diff wants exactly two documents and no -j; --all and --format go
-// only with it.
+// --diff wants exactly two documents, at most one of them standard input
+// ("-"), and no -j; --all and --format go only with it.
 Request check_operands(int argc, char** argv, Options& options) {
   if (!options.diff) return options.diff_only ? Request::kUsage : Request::kRun;
   if (argc - optind != 2 || options.jobs != kDefaultJobs) return Request::kUsage;
+  if (strcmp(argv[optind], "-") == 0 && strcmp(argv[optind + 1], "-") == 0) return Request::kUsage;
   options.compare.old_path = argv[optind];
   options.compare.new_path = argv[optind + 1];
   return Request::kDiff;

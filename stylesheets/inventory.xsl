@@ -16,10 +16,15 @@
                 xmlns:exsl="http://exslt.org/common" exclude-result-prefixes="exsl">
   <xsl:output method="html" encoding="UTF-8" indent="no" doctype-system="about:legacy-compat"/>
 
-  <!-- The host's name: the inventory itself holds none that is not masked. -->
+  <!-- The host's name as the caller knows it; without it, the name the
+       host gave itself (the document element's host), when there is one. -->
   <xsl:param name="host" select="''"/>
 
   <xsl:key name="listed" match="/CVLIN/CVLIST/CT" use="CTID"/>
+  <xsl:key name="gathered" match="/CVLIN/CONTAINERS/CT" use="CTID"/>
+
+  <!-- What a resource counter's limit reads when there is none. -->
+  <xsl:variable name="unlimited" select="'9223372036854775807'"/>
 
   <xsl:variable name="nl" select="'&#10;'"/>
 
@@ -120,11 +125,26 @@ dl.facts dd { margin: 0; }
   </xsl:template>
 
   <xsl:template name="inventory-page">
+    <xsl:variable name="name">
+      <xsl:choose>
+        <xsl:when test="$host != ''"><xsl:value-of select="$host"/></xsl:when>
+        <xsl:otherwise><xsl:value-of select="CVLIN/@host"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
     <xsl:variable name="title">
       <xsl:text>Inventory</xsl:text>
-      <xsl:if test="$host != ''">
+      <xsl:if test="$name != ''">
         <xsl:text> of </xsl:text>
-        <xsl:value-of select="$host"/>
+        <xsl:value-of select="$name"/>
+      </xsl:if>
+      <xsl:if test="CVLIN/@time != ''">
+        <xsl:text> at </xsl:text>
+        <xsl:value-of select="CVLIN/@time"/>
+      </xsl:if>
+      <xsl:if test="CVLIN/@version != ''">
+        <xsl:text> (kit </xsl:text>
+        <xsl:value-of select="CVLIN/@version"/>
+        <xsl:text>)</xsl:text>
       </xsl:if>
     </xsl:variable>
     <html lang="en">
@@ -164,8 +184,11 @@ dl.facts dd { margin: 0; }
   </xsl:template>
 
   <!-- Warnings about CVLIN, as li elements: a section that could not be
-       gathered, a container whose state is unknown, a file that could not
-       be read, a cluster or check that reports trouble. -->
+       gathered, a container whose state is unknown or that the platform's
+       table disagrees on, a file that could not be read, a resource counter
+       that failed or nearly runs out, a cluster or check that reports
+       trouble; and how masked values read, so that a reader does not take
+       them for broken ones. -->
   <xsl:template name="warnings">
     <xsl:variable name="cts" select="CONTAINERS/CT[CTID != '0']"/>
     <xsl:if test="not(CONTAINERS/CT)">
@@ -202,6 +225,65 @@ dl.facts dd { margin: 0; }
     <xsl:for-each select="NODE/high-availability//node[@alive = 'no']">
       <li>High-availability node <xsl:value-of select="@name"/> is not alive.</li>
     </xsl:for-each>
+    <xsl:for-each select="$cts/Resources[not(starts-with(., 'Unable to open file'))]">
+      <xsl:call-template name="each-line">
+        <xsl:with-param name="text" select="."/>
+        <xsl:with-param name="what" select="'resource'"/>
+        <xsl:with-param name="arg" select="../CTID"/>
+      </xsl:call-template>
+    </xsl:for-each>
+    <xsl:call-template name="listing-warnings"/>
+    <xsl:if test="(CONTAINERS/CT/CONF//* | NODE/CONF//*)[not(*) and contains(., '.') and translate(., '.;', '') = '']">
+      <li>Personal configuration values (host names, addresses, owners, passwords) are masked: in such
+        a value each run of characters other than ";" is written as one "." and each ";" is kept, so
+        "." is a masked value and ".;." a masked list of two.</li>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- The platform's table against the containers gathered: a container it
+       lists that was not gathered (1 is never gathered), or one whose
+       status there is not the state gathered. With no containers gathered
+       at all, the warning of the empty section says it for each. -->
+  <xsl:template name="listing-warnings">
+    <xsl:for-each select="CVLIST/CT[CTID != '0' and CTID != '1'][current()/CONTAINERS/CT]">
+      <xsl:variable name="gathered" select="key('gathered', CTID)[1]"/>
+      <xsl:choose>
+        <xsl:when test="not($gathered)">
+          <li>Container <xsl:value-of select="CTID"/> is listed in the platform's container table, not in
+            the containers section.</li>
+        </xsl:when>
+        <xsl:when test="STATUS != '' and $gathered/STATE and string(STATUS) != string($gathered/STATE)">
+          <li>Container <xsl:value-of select="CTID"/> is <xsl:value-of select="STATUS"/> in the platform's
+            container table but <xsl:value-of select="$gathered/STATE"/> in the containers section.</li>
+        </xsl:when>
+      </xsl:choose>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- One row of a container's resource counters (ROW: resource held
+       maxheld barrier limit failcnt, the uid field gone) as warnings: it
+       failed, or it holds 90% of its limit or more. A limit of 0 or of
+       $unlimited is none. -->
+  <xsl:template name="resource-row">
+    <xsl:param name="row"/>
+    <xsl:param name="ctid"/>
+    <xsl:variable name="name" select="substring-before($row, ' ')"/>
+    <xsl:variable name="f2" select="substring-after($row, ' ')"/>
+    <xsl:variable name="held" select="substring-before($f2, ' ')"/>
+    <xsl:variable name="f5" select="substring-after(substring-after(substring-after($f2, ' '), ' '), ' ')"/>
+    <xsl:variable name="limit" select="substring-before($f5, ' ')"/>
+    <xsl:variable name="failcnt" select="substring-before(concat(substring-after($f5, ' '), ' '), ' ')"/>
+    <xsl:if test="string(number($held)) != 'NaN' and string(number($failcnt)) != 'NaN'">
+      <xsl:if test="number($failcnt) &gt; 0">
+        <li>Container <xsl:value-of select="$ctid"/>: the resource <xsl:value-of select="$name"/> failed
+          <xsl:value-of select="$failcnt"/> times (failcnt).</li>
+      </xsl:if>
+      <xsl:if test="$limit != $unlimited and number($limit) &gt; 0 and number($held) * 10 &gt;= number($limit) * 9">
+        <li>Container <xsl:value-of select="$ctid"/>: the resource <xsl:value-of select="$name"/> holds
+          <xsl:value-of select="$held"/> of its limit <xsl:value-of select="$limit"/>
+          (<xsl:value-of select="floor(number($held) * 100 div number($limit))"/>%).</li>
+      </xsl:if>
+    </xsl:if>
   </xsl:template>
 
   <!-- ===================================================================== -->
@@ -236,7 +318,14 @@ dl.facts dd { margin: 0; }
           <xsl:variable name="cpu" select="NODE/hardware/cpu"/>
           <dl class="facts">
             <dt>Memory</dt>
-            <dd><xsl:call-template name="or-unknown"><xsl:with-param name="value" select="NODE/hardware/ram"/></xsl:call-template></dd>
+            <dd>
+              <xsl:choose>
+                <xsl:when test="string(NODE/hardware/ram) != ''">
+                  <xsl:call-template name="size"><xsl:with-param name="value" select="NODE/hardware/ram"/></xsl:call-template>
+                </xsl:when>
+                <xsl:otherwise><span class="muted">unknown</span></xsl:otherwise>
+              </xsl:choose>
+            </dd>
             <dt>Processors</dt>
             <dd><xsl:call-template name="or-unknown"><xsl:with-param name="value" select="$cpu/logical"/></xsl:call-template> logical</dd>
             <dt>Layout</dt>
@@ -261,7 +350,9 @@ dl.facts dd { margin: 0; }
             <dt>Volume groups</dt>
             <dd>
               <xsl:for-each select="NODE/lvm/groups/group">
-                <div><xsl:value-of select="VG"/>: <xsl:value-of select="VFree"/> free of <xsl:value-of select="VSize"/></div>
+                <div><xsl:value-of select="VG"/>:
+                  <xsl:call-template name="size"><xsl:with-param name="value" select="VFree"/></xsl:call-template> free of
+                  <xsl:call-template name="size"><xsl:with-param name="value" select="VSize"/></xsl:call-template></div>
               </xsl:for-each>
               <xsl:if test="not(NODE/lvm/groups/group)"><span class="muted">none</span></xsl:if>
             </dd>
@@ -312,15 +403,71 @@ dl.facts dd { margin: 0; }
           </dl>
         </div>
       </div>
-      <xsl:if test="NODE/MemoryUsage">
-        <h3>Memory usage</h3>
-        <pre><xsl:value-of select="NODE/MemoryUsage"/></pre>
-      </xsl:if>
-      <xsl:if test="NODE/DiskSpaceUsage">
-        <h3>Disk usage</h3>
-        <pre><xsl:value-of select="NODE/DiskSpaceUsage"/></pre>
-      </xsl:if>
+      <xsl:call-template name="usage">
+        <xsl:with-param name="title" select="'Memory usage'"/>
+        <xsl:with-param name="text" select="NODE/MemoryUsage"/>
+        <xsl:with-param name="what" select="'mem-row'"/>
+      </xsl:call-template>
+      <xsl:call-template name="usage">
+        <xsl:with-param name="title" select="'Disk usage'"/>
+        <xsl:with-param name="text" select="NODE/DiskSpaceUsage"/>
+        <xsl:with-param name="what" select="'df-row'"/>
+      </xsl:call-template>
     </section>
+  </xsl:template>
+
+  <!-- free's or df's listing as a table of sizes in the page's unit style;
+       a listing with a line that does not read as theirs (df wraps a long
+       device name onto a line of its own) stays as it stands, as does one
+       too long for a table to help. -->
+  <xsl:template name="usage">
+    <xsl:param name="title"/>
+    <xsl:param name="text"/>
+    <xsl:param name="what"/>
+    <xsl:if test="$text">
+      <xsl:variable name="lines" select="string-length($text) - string-length(translate($text, $nl, ''))
+                                         + number(substring($text, string-length($text)) != $nl)"/>
+      <xsl:variable name="rows">
+        <xsl:if test="$lines &lt;= 1000">
+          <xsl:call-template name="each-line">
+            <xsl:with-param name="text" select="$text"/>
+            <xsl:with-param name="what" select="$what"/>
+          </xsl:call-template>
+        </xsl:if>
+      </xsl:variable>
+      <h3><xsl:value-of select="$title"/></h3>
+      <xsl:choose>
+        <xsl:when test="count(exsl:node-set($rows)/tr) + number($what = 'df-row') = $lines">
+          <table class="usage">
+            <xsl:if test="$what = 'df-row'">
+              <thead><tr><th>Filesystem</th><th>Size</th><th>Used</th><th>Available</th><th>Use%</th><th>Mounted on</th></tr></thead>
+            </xsl:if>
+            <tbody><xsl:copy-of select="$rows"/></tbody>
+          </table>
+        </xsl:when>
+        <xsl:otherwise><pre><xsl:value-of select="$text"/></pre></xsl:otherwise>
+      </xsl:choose>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Each blank-separated word of WORDS as a cell: a header cell, or a size
+       in KiB. -->
+  <xsl:template name="cells">
+    <xsl:param name="words"/>
+    <xsl:param name="header"/>
+    <xsl:if test="$words != ''">
+      <xsl:variable name="word" select="substring-before(concat($words, ' '), ' ')"/>
+      <xsl:choose>
+        <xsl:when test="$header"><th><xsl:value-of select="$word"/></th></xsl:when>
+        <xsl:otherwise>
+          <td class="num"><xsl:call-template name="kib"><xsl:with-param name="value" select="$word"/></xsl:call-template></td>
+        </xsl:otherwise>
+      </xsl:choose>
+      <xsl:call-template name="cells">
+        <xsl:with-param name="words" select="substring-after($words, ' ')"/>
+        <xsl:with-param name="header" select="$header"/>
+      </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template name="or-unknown">
@@ -402,6 +549,31 @@ dl.facts dd { margin: 0; }
     </xsl:choose>
   </xsl:template>
 
+  <!-- A size with its unit ("64401 MB" as the hardware gives it, in units of
+       1024 KiB; "278.00g" as lvm gives it) in the unit style of kib;
+       anything else as it stands. -->
+  <xsl:template name="size">
+    <xsl:param name="value"/>
+    <xsl:variable name="v" select="normalize-space($value)"/>
+    <xsl:variable name="n" select="number(normalize-space(translate($v, 'kmgtpKMGTPiB', '')))"/>
+    <xsl:variable name="unit" select="translate($v, '0123456789. ', '')"/>
+    <xsl:variable name="kib">
+      <xsl:choose>
+        <xsl:when test="$unit = 'k' or $unit = 'KB' or $unit = 'KiB'">1</xsl:when>
+        <xsl:when test="$unit = 'm' or $unit = 'MB' or $unit = 'MiB'">1024</xsl:when>
+        <xsl:when test="$unit = 'g' or $unit = 'GB' or $unit = 'GiB'">1048576</xsl:when>
+        <xsl:when test="$unit = 't' or $unit = 'TB' or $unit = 'TiB'">1073741824</xsl:when>
+        <xsl:when test="$unit = 'p' or $unit = 'PB' or $unit = 'PiB'">1099511627776</xsl:when>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="$kib != '' and string($n) != 'NaN'">
+        <xsl:call-template name="kib"><xsl:with-param name="value" select="$n * $kib"/></xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$value"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
   <!-- Runs the line template WHAT over every line of TEXT. Halving the text
        keeps the recursion shallow, since a listing may have thousands of
        lines and the processor limits how deep templates may call. -->
@@ -450,7 +622,9 @@ dl.facts dd { margin: 0; }
   <!-- One line, its blanks collapsed. 'port': a listening socket of netstat
        -anlp, as PROTO/PORT. 'df-avail': the available blocks of the df line
        whose mount point is ARG. 'mem-free': the free memory of free's Mem
-       line. -->
+       line. 'mem-row' and 'df-row': a table row of free's or df's listing.
+       'resource': the warnings of a resource counter's row of
+       container ARG (the first row of a table starts with "UID:"). -->
   <xsl:template name="line">
     <xsl:param name="line"/>
     <xsl:param name="what"/>
@@ -469,6 +643,42 @@ dl.facts dd { margin: 0; }
               <xsl:with-param name="sep" select="':'"/>
             </xsl:call-template>
           </span>
+        </xsl:if>
+      </xsl:when>
+      <xsl:when test="$what = 'resource'">
+        <xsl:variable name="first" select="substring-before(concat($line, ' '), ' ')"/>
+        <xsl:call-template name="resource-row">
+          <xsl:with-param name="row">
+            <xsl:choose>
+              <xsl:when test="substring($first, string-length($first)) = ':'"><xsl:value-of select="$f2"/></xsl:when>
+              <xsl:otherwise><xsl:value-of select="$line"/></xsl:otherwise>
+            </xsl:choose>
+          </xsl:with-param>
+          <xsl:with-param name="ctid" select="$arg"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$what = 'mem-row'">
+        <!-- Few columns only: cells recurse once a word. -->
+        <xsl:variable name="words" select="string-length($line) - string-length(translate($line, ' ', ''))"/>
+        <xsl:variable name="first" select="substring-before($line, ' ')"/>
+        <xsl:if test="$words &lt; 12 and starts-with($line, 'total ')">
+          <tr><th></th><xsl:call-template name="cells"><xsl:with-param name="words" select="$line"/><xsl:with-param name="header" select="true()"/></xsl:call-template></tr>
+        </xsl:if>
+        <xsl:if test="$words &lt; 12 and substring($first, string-length($first)) = ':'
+                      and string(number(translate($f2, ' ', ''))) != 'NaN'">
+          <tr><th><xsl:value-of select="$first"/></th><xsl:call-template name="cells"><xsl:with-param name="words" select="$f2"/></xsl:call-template></tr>
+        </xsl:if>
+      </xsl:when>
+      <xsl:when test="$what = 'df-row'">
+        <xsl:variable name="f5" select="substring-after($f4, ' ')"/>
+        <xsl:if test="string(number(substring-before($f2, ' '))) != 'NaN' and string(number(substring-before($f3, ' '))) != 'NaN'
+                      and string(number($field4)) != 'NaN' and contains($f5, ' ')">
+          <tr>
+            <td><xsl:value-of select="substring-before($line, ' ')"/></td>
+            <xsl:call-template name="cells"><xsl:with-param name="words" select="concat(substring-before($f2, ' '), ' ', substring-before($f3, ' '), ' ', $field4)"/></xsl:call-template>
+            <td class="num"><xsl:value-of select="substring-before($f5, ' ')"/></td>
+            <td><xsl:value-of select="substring-after($f5, ' ')"/></td>
+          </tr>
         </xsl:if>
       </xsl:when>
       <xsl:when test="$what = 'mem-free' and starts-with($line, 'Mem:')">
@@ -533,8 +743,10 @@ dl.facts dd { margin: 0; }
           <thead><tr><th></th><th>Size</th><th>Used</th><th>Available</th></tr></thead>
           <tbody>
             <xsl:for-each select="DiskSpace">
-              <tr><th>Blocks (KiB)</th><td class="num"><xsl:value-of select="Size"/></td>
-                <td class="num"><xsl:value-of select="Used"/></td><td class="num"><xsl:value-of select="Avail"/></td></tr>
+              <tr><th>Space</th>
+                <td class="num"><xsl:call-template name="kib"><xsl:with-param name="value" select="Size"/></xsl:call-template></td>
+                <td class="num"><xsl:call-template name="kib"><xsl:with-param name="value" select="Used"/></xsl:call-template></td>
+                <td class="num"><xsl:call-template name="kib"><xsl:with-param name="value" select="Avail"/></xsl:call-template></td></tr>
             </xsl:for-each>
             <xsl:for-each select="Inodes">
               <tr><th>Inodes</th><td class="num"><xsl:value-of select="Count"/></td>

@@ -284,6 +284,90 @@ expect_kept_report() {
   [ -f "$KEPT/$contact" ] || cv_fail "contact file not kept"
 }
 
+# Runs a console report once for each ROW against the test service and
+# checks what it did; a row is MODE|SETTINGS|ENV|STATUS|RETRIES|COUNTS|STDERR|LOG:
+#   MODE      the service's mode for the run
+#   SETTINGS  KEY=value words added to the config that reaches the service
+#   ENV       NAME=value words in the run's environment (archive size, faults)
+#   RETRIES   "PAUSES:REASON", the retries announced, each also logged ("*":
+#             any reason); empty: none
+#   COUNTS    "QUERY:N" words: the service recorded N requests matching
+#             QUERY (FIELD=VALUE joined by ","; empty: any) during the run
+#   STDERR    with status 0, a pattern stderr matches, and the report was
+#             filed once, with the collector's archive; otherwise the lines
+#             before the hints naming the kept report, whose archive is the
+#             collector's (one line with "*": a pattern); a reason for not
+#             submitting is logged
+#   LOG       a line the log holds
+# The service's password never shows. Needs the recording collector.
+cv_report_rows() {
+  local row mode settings envs status retries counts reason log item i
+  local -a words before
+  for row in "$@"; do
+    IFS='|' read -r -d '' mode settings envs status retries counts reason log < <(printf %s "$row") || true
+    cv_service_mode "$mode"
+    read -ra words <<<"$settings"
+    cv_service_config "${words[@]}"
+    [ "$status" != 0 ] || counts+=" status=200:1"
+    read -ra words <<<"$counts"
+    before=()
+    for item in "${words[@]}"; do before+=("$(_cv_count "$item")"); done
+    read -ra envs <<<"$envs"
+    cv_run env "${envs[@]}" "$BIN/cvreport" "${CV_CONTACT[@]}"
+    expect_status "$status"
+    _cv_expect_retries "$retries"
+    for i in "${!words[@]}"; do
+      expect_eq "$(($(_cv_count "${words[$i]}") - before[i]))" "${words[$i]##*:}" "$mode: requests ${words[$i]%:*}"
+    done
+    for item in "$OUT" "$ERR" /var/log/cvreport.log; do expect_lacks "$item" "$CV_SERVICE_PASSWORD"; done
+    [ -z "$log" ] || expect_contains /var/log/cvreport.log "$log"
+    if [ "$status" = 0 ]; then _cv_expect_filed "$reason"; else _cv_expect_kept "$reason"; fi
+  done
+}
+# A row's checks of a report the service filed; stderr matches PATTERN.
+_cv_expect_filed() {
+  [[ $(<"$ERR") == $1 ]] || cv_fail "$mode: stderr [$(<"$ERR")], expected [$1]"
+  expect_contains "$OUT" "assigned ID 100001"
+  expect_eq "$(cv_requests part report sha256)" "$(sha256sum <"$CV_OBSERVE/archive.tgz" | cut -d' ' -f1)" \
+    "$mode: the archive filed"
+}
+# A row's checks of a report kept for REASON.
+_cv_expect_kept() {
+  local reason=$1 line
+  # libcurl's text for a connection cut under way depends on the moment.
+  if [[ $reason == *'*'* ]]; then
+    line=$(head -n 1 "$ERR")
+    [[ $line == $reason ]] || cv_fail "$mode: reason [$line], expected [$reason]"
+    reason=$line
+  fi
+  expect_kept_report "$reason"
+  cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "$mode: archive not kept"
+  line=$(grep -m 1 "^Can't submit the report to " "$ERR" || true)
+  line=${line%" (through the proxy "*}
+  [ -z "$line" ] || expect_contains /var/log/cvreport.log "Can't submit report: ${line#*: }"
+  rm -rf "$KEPT"
+}
+_cv_count() {
+  local -a query
+  IFS=, read -ra query <<<"${1%:*}"
+  cv_requests count "${query[@]}"
+}
+# Checks stdout's retry announcements against "PAUSES:REASON".
+_cv_expect_retries() {
+  local pauses=${1%%:*} reason=${1#*:} pause next=2 any= line
+  : >"$WORK/expected-out"
+  for pause in $pauses; do
+    echo "Upload failed ($reason); trying again in $pause s (attempt $next of 3)" >>"$WORK/expected-out"
+    next=$((next + 1))
+  done
+  [ "$reason" != "*" ] || any='s/^Upload failed (.*); trying/Upload failed (*); trying/'
+  { grep "trying again" "$OUT" || true; } | sed "$any" | diff -u "$WORK/expected-out" - >&2 ||
+    cv_fail "$mode: retry announcements differ"
+  [ "$reason" = "*" ] || while read -r line; do
+    expect_contains /var/log/cvreport.log "$line"
+  done <"$WORK/expected-out"
+}
+
 # The entries of the kept-report store, oldest first.
 cv_kept_reports() { find "$CV_KEPT_STORE" -mindepth 1 -maxdepth 1 -type d 2>/dev/null | sort -V; }
 

@@ -330,19 +330,52 @@ run_cvsysinfo() {
   cv_run timeout -k 5 120 "$BIN/cvsysinfo" "$@"
 }
 
+# The document FILE without the time of its run, for comparing runs that
+# the clock may have moved on between.
+cv_without_time() {
+  sed '0,/<CVLIN/s/\(<CVLIN[^>]*\) time="[^"]*"/\1/' "$1"
+}
+
+# What runs on the same host share: the document FILE without the time and
+# without the node's element, which reads the live machine, written to
+# FILE.containers.
+cv_containers_part() {
+  cv_without_time "$1" | python3 -c '
+import re, sys
+data = sys.stdin.buffer.read()
+sys.stdout.buffer.write(re.sub(rb"<NODE>.*</NODE>|<NODE/>", b"<NODE/>", data, count=1, flags=re.S))
+' >"$1.containers"
+}
+
 # Compares the document OUTPUT, without the node's element, with the golden
 # document tests/fixtures/golden/inventory/NAME.xml (both pretty-printed by
-# xmllint, which also proves the output well-formed). CV_UPDATE_GOLDEN=1
-# writes the golden file instead, for review by hand.
+# xmllint, which also proves the output well-formed). The document's host,
+# time and version must be this host's name, a time of the last ten minutes
+# and the kit's version; the golden holds them as HOST, 2026-12-08T10:00:00Z
+# and VERSION. CV_UPDATE_GOLDEN=1 writes the golden file instead, for review
+# by hand.
 expect_inventory_golden() {
-  local output=$1 name=$2 golden=$SRC/tests/fixtures/golden/inventory/$2.xml
+  local output=$1 name=$2 golden=$SRC/tests/fixtures/golden/inventory/$2.xml version
   xmllint --noout "$output" || cv_fail "$output is not well-formed XML"
-  python3 - "$output" >"$WORK/$name.actual.xml" <<'PY' || cv_fail "cannot strip the node from $output"
-import re, sys
+  version=$("$BIN/cvsysinfo" --version | sed -n '1s/^cvsysinfo \([^ ]*\) .*/\1/p')
+  python3 - "$output" "$version" >"$WORK/$name.actual.xml" 2>"$WORK/$name.identity" <<'PY' ||
+import calendar, re, socket, sys, time
 text = open(sys.argv[1], "rb").read().decode("utf-8")
+root = re.search(r"<CVLIN( [^>]*)?>", text)
+attrs = dict(re.findall(r'(\w+)="([^"]*)"', root.group(1) or "")) if root else {}
+stamp = attrs.get("time", "")
+age = time.time() - calendar.timegm(time.strptime(stamp, "%Y-%m-%dT%H:%M:%SZ")) \
+    if re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", stamp) else None
+wrong = [what for what, ok in (("host", attrs.get("host") == socket.gethostname()),
+                               ("time", age is not None and -5 <= age <= 600),
+                               ("version", attrs.get("version") == sys.argv[2])) if not ok]
+if wrong:
+    sys.exit("the document element's %s: %s" % (", ".join(wrong), root.group(0) if root else "none"))
+text = text.replace(root.group(0), '<CVLIN host="HOST" time="2026-12-08T10:00:00Z" version="VERSION">', 1)
 text = re.sub(r"<NODE>.*</NODE>|<NODE/>", "<NODE/>", text, count=1, flags=re.S)
 sys.stdout.write(text)
 PY
+    cv_fail "cannot set aside the identity and node of $output: $(cat "$WORK/$name.identity")"
   xmllint --format "$WORK/$name.actual.xml" >"$WORK/$name.formatted.xml"
   if [ -n "${CV_UPDATE_GOLDEN:-}" ]; then
     cp "$WORK/$name.formatted.xml" "$golden"

@@ -36,7 +36,7 @@ std::string printable_line(const std::string& text) {
     bool c1 = byte == 0xc2 && at + 1 < out.size() && static_cast<unsigned char>(out[at + 1]) < 0xa0;
     if (byte == '\t' || byte == '\n' || byte == '\r') {
       line += ' ';
-    } else if (byte < 0x20 || byte == 0x7f || c1) {
+    } else if (byte == 0x7f || c1) {
       line += '?';
       at += c1 ? 1 : 0;
     } else {

@@ -21,8 +21,9 @@ char* skip_indent(char* line);
 std::vector<std::string> split_fields(const std::string& line);
 
 // Outside text (a document's value, a file name) as one line a terminal
-// shows harmlessly: bytes that are not UTF-8 become U+FFFD, tabs and line
-// breaks spaces, other control characters (C0, DEL, C1) "?".
+// shows harmlessly: what XML text cannot hold (bytes that are not UTF-8,
+// C0 controls) becomes U+FFFD as in the inventory, tabs and line breaks
+// spaces, DEL and the C1 controls "?".
 std::string printable_line(const std::string& text);
 
 }  // namespace cvsysinfo

@@ -21,6 +21,9 @@ TEST(Text, FieldsTrimAndIndent) {
   EXPECT_STREQ(skip_indent(indented), "\vx");
   EXPECT_TRUE(is_blank('\f'));
   EXPECT_FALSE(is_blank('\xa0'));
+  // Nothing a terminal acts on passes: escapes, CR, DEL, C1, broken UTF-8.
+  EXPECT_EQ(printable_line("a\x1b]0;x\x07" "b\tc\r\nd\x7f"), "a\xef\xbf\xbd]0;x\xef\xbf\xbd" "b c  d?");
+  EXPECT_EQ(printable_line("\xc2\x9b" "31m \xc3\xa9 \xff"), "?31m \xc3\xa9 \xef\xbf\xbd");
 }
 
 }  // namespace

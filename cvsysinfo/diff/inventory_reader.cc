@@ -5,6 +5,7 @@
 #include <libxml/xmlreader.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/owners.h"
 #include "core/text.h"
@@ -36,8 +37,14 @@ void keep_error(void* data, xmlErrorPtr error) {
 }
 
 // A regular file only: a FIFO or a device is refused before anything
-// could wait on it.
+// could wait on it. "-" is standard input, which the caller chose to wait
+// on.
 int open_document(const char* path, FdOwner& fd, std::string& reason) {
+  if (strcmp(path, "-") == 0) {
+    fd = FdOwner(fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    if (!fd) reason = strerror(errno);
+    return fd ? 0 : -1;
+  }
   fd = FdOwner(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   struct stat status;
   if (!fd || fstat(fd.get(), &status) != 0) {

@@ -21,7 +21,8 @@ using RelaxNgOwner = std::unique_ptr<xmlRelaxNG, RelaxNgFreer>;
 // broken build), with the reason in message.
 RelaxNgOwner compile_inventory_schema(std::string& message);
 
-// Reads path into index (header.file is path). Returns 0, or -1 with a
+// Reads path ("-": standard input) into index (header.file is path).
+// Returns 0, or -1 with a
 // one-line message naming the file: it cannot be read (not a regular file,
 // which is never waited on), is not well-formed, is not an inventory (its
 // root is not CVLIN, or it declares a document type), or does not match

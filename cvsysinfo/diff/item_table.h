@@ -56,11 +56,14 @@ class ItemTable {
   // Lookups and walks need it sealed.
   void seal();
 
+  // One item: its key and value are offsets into the table's text.
   struct Entry {
     ItemKind kind;
     uint32_t key, key_length, value, value_length;
   };
+  // The items, in order once sealed.
   const std::vector<Entry>& entries() const { return entries_; }
+  // An entry's key and value; valid until the table next changes.
   std::string_view key(const Entry& entry) const { return {text_.data() + entry.key, entry.key_length}; }
   std::string_view value(const Entry& entry) const { return {text_.data() + entry.value, entry.value_length}; }
 

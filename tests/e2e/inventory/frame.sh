@@ -32,6 +32,14 @@ for s in CVLIST CONTAINERS NODE CVTEMPLATES; do
 done
 expect_inventory_golden "$WORK/empty.xml" empty
 
+# The host's name is outside text: its markup is escaped, and what XML
+# cannot hold (a control byte, a byte that is not UTF-8) reads U+FFFD.
+cv_run timeout -k 5 120 unshare --uts python3 -c 'import os, socket, sys
+socket.sethostname(b"cv<&\x22\x01\xff-node")
+os.execv(sys.argv[1], sys.argv[1:])' "$BIN/cvsysinfo" "$WORK/named.xml"
+expect_status 0
+expect_eq "$(xmllint --xpath 'string(/CVLIN/@host)' "$WORK/named.xml")" $'cv<&"\uFFFD\uFFFD-node' "the host's name"
+
 # Extra arguments change nothing.
 run_cvsysinfo "$WORK/again.xml" extra arguments
 expect_status 0

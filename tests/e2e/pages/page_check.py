@@ -1,6 +1,6 @@
-"""Checks a page made by stylesheets/inventory.xsl or fleet.xsl.
+"""Checks a page made by stylesheets/inventory.xsl, fleet.xsl or changes.xsl.
 
-page_check.py PAGE [--inventory XML] [--text TEXT]... [--row HOST=TEXT]...
+page_check.py PAGE [--inventory XML] [--changes XML] [--text TEXT]... [--no-text TEXT]... [--row HOST=TEXT]...
 
 - The page parses as HTML without a single parse error (html5lib, strict).
 - It is inert: no element that runs or loads anything, no event-handler or
@@ -10,8 +10,12 @@ page_check.py PAGE [--inventory XML] [--text TEXT]... [--row HOST=TEXT]...
 - With --inventory, what the page says matches the inventory: the container
   table row by row, each container's details with its packages, the
   templates table, the totals, the CPU and the cluster storage.
-- Each --text is in the page's text; each --row HOST=TEXT is in the text of
-  the fleet table's row of HOST.
+- With --changes, it matches the change document: the summary first, both
+  inventories in title and header, each item a row of its section's table,
+  each container without items listed; "No changes." when there are none.
+- Each --text is in the page's text, each --no-text is not; each --row
+  HOST=TEXT is in the text of the fleet table's row of HOST. Blanks in the
+  page's text count as one space.
 Exits 1 with one line per fault.
 """
 import argparse
@@ -48,6 +52,12 @@ def text(el):
 def norm(s):
     # What an HTML parser makes of line ends in text.
     return (s or "").replace("\r\n", "\n").replace("\r", "\n")
+
+
+def shown(s):
+    # What a page shows of a value: what HTML calls an error, U+FFFD.
+    bad = lambda c: "\x7f" <= c <= "\x9f" or "\ufdd0" <= c <= "\ufdef" or ord(c) & 0xFFFE == 0xFFFE
+    return "".join("\ufffd" if bad(c) else c for c in norm(s))
 
 
 def find_id(root, ident):
@@ -87,6 +97,18 @@ def check_inert(root, base):
                 target = os.path.join(base, urllib.parse.unquote(value[2:]))
                 if not os.path.isfile(target):
                     fault(f"the link {value!r} leads nowhere")
+
+
+def in_kib_style(value):
+    """The hardware's "N MB" (units of 1024 KiB) as the page shows sizes."""
+    m = re.fullmatch(r"([0-9]+) MB", value)
+    if not m:
+        return value
+    kib = int(m.group(1)) * 1024
+    for unit, size in (("TiB", 1 << 30), ("GiB", 1 << 20), ("MiB", 1 << 10)):
+        if kib >= size:
+            return "%.1f %s" % (kib / size, unit)
+    return "%d KiB" % kib
 
 
 def check_inventory(root, inv):
@@ -144,6 +166,8 @@ def check_inventory(root, inv):
     cpu_card = text(find_id(root, "summary-cpu"))
     for path in ("hardware/cpu/logical", "hardware/cpu/model-name", "hardware/ram", "hardware/numa/nodes"):
         value = node.findtext(path) if node is not None else None
+        if value and path == "hardware/ram":
+            value = in_kib_style(value)
         if value and norm(value) not in cpu_card:
             fault(f"{path} {value!r} not in the summary")
     cluster_card = text(find_id(root, "summary-cluster"))
@@ -152,11 +176,48 @@ def check_inventory(root, inv):
             fault(f"cluster {cluster.get('name')!r} not in the summary")
 
 
+def check_changes(root, path):
+    doc = ET.parse(path).getroot()
+    body = next(el for el in root.iter() if tag(el) == "body")
+    first = [el for el in body if tag(el) != "h1"][:1]
+    if not first or first[0].get("id") != "summary" or text(first[0]) != shown(doc.findtext("summary")):
+        fault(f"the page does not open with the summary {doc.findtext('summary')!r}")
+    title = text(next(el for el in root.iter() if tag(el) == "title"))
+    for side in ("old", "new"):
+        el = doc.find(side)
+        if shown(el.get("host") or el.get("file")) not in title:
+            fault(f"the title {title!r} does not name the {side} inventory")
+        header = text(find_id(root, side)) if find_id(root, side) is not None else ""
+        for attr in ("host", "time", "version", "file"):
+            if el.get(attr) is not None and shown(el.get(attr)) not in header:
+                fault(f"the {side} header lacks its {attr} {el.get(attr)!r}")
+    listing = find_id(root, "added-removed")
+    listed = [text(li) for li in listing if tag(li) == "li"] if listing is not None else []
+    sections = []
+    for ct in doc.findall("containers/container"):
+        if ct.find("item") is not None:
+            sections.append(("ct-" + re.sub("[^0-9]", "", ct.get("id")), ct))
+        elif f"Container {shown(ct.get('id'))} {shown(ct.get('change'))}" not in listed:
+            fault(f"container {ct.get('id')!r} is not in the list of added and removed ones {listed!r}")
+    sections += [(name, doc.find(name)) for name in ("node", "templates") if doc.find(f"{name}/item") is not None]
+    for ident, el in sections:
+        section = find_id(root, ident)
+        table = next((t for t in section.iter() if tag(t) == "table"), None) if section is not None else None
+        got = [[text(c) for c in row] for row in rows(table)] if table is not None else []
+        want = [[shown(item.get(a)) for a in ("kind", "key", "change", "old", "new")] for item in el.findall("item")]
+        if got != want:
+            fault(f"the table of {ident} holds {got!r}, the document {want!r}")
+    if not doc.findall("containers/container") and not sections and "No changes." not in text(body):
+        fault("a page without changes does not say so")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("page")
     ap.add_argument("--inventory")
+    ap.add_argument("--changes")
     ap.add_argument("--text", action="append", default=[])
+    ap.add_argument("--no-text", action="append", default=[])
     ap.add_argument("--row", action="append", default=[])
     args = ap.parse_args()
     with open(args.page, "rb") as f:
@@ -169,11 +230,17 @@ def main():
         return 1
     check_inert(root, os.path.dirname(os.path.abspath(args.page)))
     page_text = text(root)
+    flat_text = " ".join(page_text.split())
     for t in args.text:
-        if t not in page_text:
+        if t not in page_text and t not in flat_text:
             fault(f"the text {t!r} is missing")
+    for t in args.no_text:
+        if t in flat_text:
+            fault(f"the text {t!r} is there")
     if args.inventory:
         check_inventory(root, args.inventory)
+    if args.changes:
+        check_changes(root, args.changes)
     if args.row:
         table = find_id(root, "fleet")
         by_host = {}

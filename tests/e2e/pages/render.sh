@@ -2,7 +2,8 @@
 # Every golden inventory, and a fresh one of each simulated host, renders to
 # a page that an HTML parser accepts and that says what the inventory says;
 # a document whose every value is markup renders inert, its markup shown as
-# text. cvfleet-page makes a page per host and a fleet page with one row per
+# text; so does a change document, whose page says what it says.
+# cvfleet-page makes a page per host and a fleet page with one row per
 # host, failed and unreadable ones included; a document with a DOCTYPE, or
 # of a failed host, is not read, whatever files it names.
 source "$(dirname "$0")/../../common.sh"
@@ -22,9 +23,9 @@ check() {
   pages=$((pages + 1))
 }
 
-# render INVENTORY HOST PAGE
+# render INVENTORY HOST PAGE [STYLESHEET]
 render() {
-  xsltproc --nonet --stringparam host "$2" -o "$3" "$XSL/inventory.xsl" "$1" 2>"$WORK/xslt.err" ||
+  xsltproc --nonet --stringparam host "$2" -o "$3" "$XSL/${4:-inventory.xsl}" "$1" 2>"$WORK/xslt.err" ||
     cv_fail "xsltproc failed on $1: $(cat "$WORK/xslt.err")"
   [ ! -s "$WORK/xslt.err" ] || cv_fail "xsltproc complained about $1: $(cat "$WORK/xslt.err")"
 }
@@ -33,7 +34,7 @@ render() {
 for doc in "$SRC"/tests/fixtures/golden/inventory/*.xml; do
   name=$(basename "$doc" .xml)
   render "$doc" "$name" "$WORK/golden-$name.html"
-  check "$WORK/golden-$name.html" --inventory "$doc" --text "Inventory of $name"
+  check "$WORK/golden-$name.html" --inventory "$doc" --text "Inventory of $name at 2026-12-08T10:00:00Z (kit VERSION)"
 done
 # A node golden holds the NODE alone: it stands in the mixed host's document,
 # whose containers it counts.
@@ -50,9 +51,58 @@ PY
 done
 # What the full node says, where a reader looks for it.
 check "$WORK/node-full.html" --text "2 sockets × 4 cores × 2 threads" --text "beta one: degraded" \
-  --text "Cluster storage beta one is degraded." --text "vg0: 28.00g free of 278.00g" \
+  --text "Cluster storage beta one is degraded." --text "vg0: 28.0 GiB free of 278.0 GiB" \
   --text "tcp/80" --text "tcp/22" --text "Container 107: Unable to open file /proc/bc/107/iostat"
 grep -q '<details id="ct-101">' "$WORK/node-full.html" || cv_fail "no collapsible details of container 101"
+# free's and df's figures in the page's units; df's listing with a device
+# name wrapped onto a line of its own is shown as it stands, not misread.
+for row in '<th>Mem:</th><td class="num">62.9 GiB</td>' '<td>/dev/md0</td><td class="num">9.7 GiB</td><td class="num">1.4 GiB</td>'; do
+  grep -qF -- "$row" "$WORK/node-full.html" || cv_fail "no row $row on the full node's page"
+done
+sed 's,^/dev/md0 ,/dev/mapper/vg0-data\n ,' "$WORK/node-full.xml" >"$WORK/wrapped.xml"
+render "$WORK/wrapped.xml" wrapped "$WORK/wrapped.html"
+grep -qF '<h3>Disk usage</h3><pre>Filesystem' "$WORK/wrapped.html" || cv_fail "a wrapped df listing was made a table"
+
+# --- the warnings of the mixed host's document, and of variants of it ------------
+# Each case: a sed script for the document, then what the page must (+) and
+# must not (-) say. Without a host parameter the title takes the document's.
+mixed=$SRC/tests/fixtures/golden/inventory/mixed.xml
+physpages='physpages  *61220  *98304  *0  *65536  *0'
+warning_cases=(
+  "|+Inventory of HOST at 2026-12-08T10:00:00Z (kit VERSION)|+Container 102: the resource numproc failed 3 times\
+|+Container 101: the resource physpages holds 61220 of its limit 65536 (93%)|-numproc holds|-kmemsize holds\
+|+Container 108 is listed in the platform's container table, not in the containers section|-Container 1 is\
+|+each run of characters other than \";\" is written as one \".\" and each \";\" is kept|-in the platform's container table but"
+  "/^<CVLIN/s, host=\"[^\"]*\",,;/^<CVLIN/s, version=\"[^\"]*\",,|+Inventory at 2026-12-08T10:00:00Z|-Inventory of|-(kit"
+  "s,<STATUS>suspended</STATUS>,<STATUS>running</STATUS>,\
+|+Container 103 is running in the platform's container table but suspended in the containers section"
+  "s,$physpages,physpages 58983 98304 0 65536 0,|+physpages holds 58983 of its limit 65536 (90%)"
+  "s,$physpages,physpages 58982 98304 0 65536 0,|-physpages holds"
+  "s,$physpages,physpages 61220 98304 0 0 0,|-physpages holds"
+  "s,kmemsize  *[0-9]*,kmemsize 9223372036854775807,|-kmemsize holds"
+  "s,>[.;][.;]*</,>x</,g|-masked"
+)
+for case in "${warning_cases[@]}"; do
+  IFS='|' read -r -a parts <<<"$case"
+  sed "${parts[0]}" "$mixed" >"$WORK/variant.xml"
+  ! cmp -s "$mixed" "$WORK/variant.xml" || [ -z "${parts[0]}" ] || cv_fail "the case changes nothing: ${parts[0]}"
+  xsltproc --nonet -o "$WORK/variant.html" "$XSL/inventory.xsl" "$WORK/variant.xml" 2>"$WORK/xslt.err" ||
+    cv_fail "xsltproc failed on the variant ${parts[0]}: $(cat "$WORK/xslt.err")"
+  args=()
+  for want in "${parts[@]:1}"; do
+    case $want in
+      +*) args+=(--text "${want#+}") ;;
+      -*) args+=(--no-text "${want#-}") ;;
+    esac
+  done
+  check "$WORK/variant.html" --inventory "$WORK/variant.xml" "${args[@]}"
+done
+
+# --- change documents ---------------------------------------------------------------
+for doc in "$SRC"/tests/fixtures/changes/*.xml "$SRC"/tests/fixtures/golden/diff/*.xml; do
+  render "$doc" "" "$WORK/changes-${doc##*/}.html" changes.xsl
+  check "$WORK/changes-${doc##*/}.html" --changes "$doc"
+done
 
 # --- a fresh document of each simulated host, and their fleet ---------------------
 fleet=$WORK/fleet
@@ -113,23 +163,28 @@ for doc in "$fleet"/*.xml; do
 done
 
 # --- every value markup ----------------------------------------------------------
-# Each text and attribute of the full host's document is replaced by markup
-# that would run, load or link if it were let through.
-"$PY" - "$WORK/node-full.xml" "$WORK/markup.xml" <<'PY'
+# Each text and attribute of the full host's document, and of a change
+# document, is replaced by markup that would run, load or link if it were let
+# through.
+"$PY" - "$WORK/node-full.xml" "$WORK/markup.xml" "$SRC/tests/fixtures/changes/sample.xml" \
+  "$WORK/changes-markup.xml" <<'PY'
 import sys, xml.etree.ElementTree as ET
 payload = ("<script>alert(1)</script><img src=x onerror=alert(2)>\" onmouseover=\"alert(3)' "
            "javascript:alert(4) <a href=\"https://example.net/\">x</a>"
            "<link rel=stylesheet href=//example.net/s.css></style><style>@import url(//example.net)</style>")
-tree = ET.parse(sys.argv[1])
-for el in tree.getroot().iter():
-    el.text = payload + "\n" + (el.text or "")
-    for key in el.attrib:
-        el.attrib[key] = payload + el.attrib[key]
-tree.write(sys.argv[2], encoding="UTF-8", xml_declaration=True)
+for source, target in zip(sys.argv[1::2], sys.argv[2::2]):
+    tree = ET.parse(source)
+    for el in tree.getroot().iter():
+        el.text = payload + "\n" + (el.text or "")
+        for key in el.attrib:
+            el.attrib[key] = payload + el.attrib[key]
+    tree.write(target, encoding="UTF-8", xml_declaration=True)
 PY
 render "$WORK/markup.xml" '<b onmouseover="alert(5)">host</b>' "$WORK/markup.html"
 check "$WORK/markup.html" --inventory "$WORK/markup.xml" --text "<script>alert(1)</script>" \
   --text '<b onmouseover="alert(5)">host</b>' --text '<a href="https://example.net/">x</a>'
+render "$WORK/changes-markup.xml" "" "$WORK/changes-markup.html" changes.xsl
+check "$WORK/changes-markup.html" --changes "$WORK/changes-markup.xml"
 
 echo "pages checked: $pages"
 cv_pass

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every inventory document the suite knows holds to schema/cvsysinfo.rng:
 # the golden documents (all of tests/fixtures/golden/*.xml, whoever adds
-# them) and a document freshly written by cvsysinfo for each simulated host
+# them, the change documents against schema/cvsysinfo-changes.rng) and a document freshly written by cvsysinfo for each simulated host
 # of tests/fixtures/hosts. The schema itself must also refuse documents that
 # break the structure, or passing would prove nothing.
 # shellcheck source-path=SCRIPTDIR source=../../common.sh
@@ -71,12 +71,15 @@ grammar.write(schema_out, encoding="UTF-8", xml_declaration=True)
 PY
 )
 
-# The golden documents.
+# The golden documents; change documents (golden/diff) have a grammar of
+# their own.
 goldens=0
 while IFS= read -r -d '' doc; do
   label="golden ${doc#"$SRC"/tests/fixtures/golden/}"
   goldens=$((goldens + 1))
-  if python3 -c "$GOLDEN_PREP" "$SCHEMA" "$doc" "$WORK/golden.xml" "$WORK/golden.rng" \
+  if [[ $doc == "$SRC/tests/fixtures/golden/diff/"* ]]; then
+    validate "$doc" "$label" "$SRC/schema/cvsysinfo-changes.rng"
+  elif python3 -c "$GOLDEN_PREP" "$SCHEMA" "$doc" "$WORK/golden.xml" "$WORK/golden.rng" \
     2>"$WORK/validate.out"; then
     validate "$WORK/golden.xml" "$label" "$WORK/golden.rng"
   else

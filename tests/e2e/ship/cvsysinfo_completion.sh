@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The bash completion of cvsysinfo offers -j until it is given, numbers
-# after it, file names for the output and nothing after the output.
+# after it, file names for the output and nothing after the output; after
+# --diff its options, the format's words and two inventories.
 set -euo pipefail
 export LC_ALL=C
 SRC=${CV_SOURCE_DIR:-$(cd "$(dirname "$0")/../../.." && pwd)}
@@ -29,7 +30,12 @@ while IFS='|' read -r wanted line; do
     failed=1
   fi
 done <<'LIST'
---help --version -j|cvsysinfo -
+--diff --help --version -j|cvsysinfo -
+--all --format|cvsysinfo --diff -
+text xml|cvsysinfo --diff --format 
+inside.txt inventory.xml|cvsysinfo --diff --all in
+inventory.xml|cvsysinfo --diff --format xml inventory.xml inv
+|cvsysinfo --diff inventory.xml inventory.xml 
 --help|cvsysinfo --h
 1 16 2 4 8|cvsysinfo -j 
 1 16|cvsysinfo -j 1

@@ -30,6 +30,7 @@ expected=(
   /usr/share/cvreport/cvreport.pot
   /usr/share/cvreport/inventory.xsl
   /usr/share/cvreport/fleet.xsl
+  /usr/share/cvreport/changes.xsl
   /usr/share/cvreport/cvfleet-page
   /usr/share/doc/cvreport/README.md
 )
@@ -65,6 +66,9 @@ if command -v xsltproc >/dev/null; then
   "$root/usr/share/cvreport/cvfleet-page" "$WORK/pages" || fail "the installed cvfleet-page failed"
   grep -q '>node-a</a>' "$WORK/pages/fleet.html" || fail "the fleet page has no row of node-a"
   grep -q 'Container 101' "$WORK/pages/node-a.html" || fail "the page of node-a lacks container 101"
+  xsltproc --nonet -o "$WORK/pages/changes.html" "$root/usr/share/cvreport/changes.xsl" \
+    "$SRC/tests/fixtures/changes/sample.xml" || fail "the installed changes.xsl failed"
+  grep -q '<h1>Changes on node-east-1</h1>' "$WORK/pages/changes.html" || fail "the change page lacks its title"
 fi
 
 # --- the sample configuration --------------------------------------------------
