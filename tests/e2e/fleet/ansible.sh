@@ -189,7 +189,11 @@ for name in node-a node-b; do
   "${check[@]}" "$inventories/$name.html" --inventory "$inventories/$name.xml" --text "Inventory of $name" >&2 ||
     cv_fail "the page of $name"
 done
+taken=$(xmllint --xpath 'string(/CVLIN/@time)' "$inventories/node-a.xml")
+kit=$(xmllint --xpath 'string(/CVLIN/@version)' "$inventories/node-a.xml")
+[ -n "$taken" ] && [ -n "$kit" ] || cv_fail "node-a.xml lacks its time or version"
 "${check[@]}" "$inventories/fleet.html" --row "node-a=ok" --row "node-a=7" --row "node-b=ok" --row "node-a=first run" \
+  --row "node-a=$taken" --row "node-a=$kit" \
   --row "node-c=failed: Run cvsysinfo" --row "node-d=failed: Check the inventory for a DOCTYPE" >&2 ||
   cv_fail "the fleet page"
 [ ! -e "$inventories/node-d.html" ] || cv_fail "a page of node-d's refused inventory"
