@@ -63,9 +63,10 @@ mkdir -p "$CV_SANDBOX/upper" "$CV_SANDBOX/overlay-work" "$WORK"
 ln -sfn "$REAL_BUILD" "$CV_SANDBOX/build"
 cv_fail() { echo "sim-cvsysinfo: $*" >&2; exit 1; }
 cv_skip() { cv_fail "$@"; }
-# What the simulation writes to /etc and /usr/libexec stays with this host.
-cv_overlay /etc
-cv_overlay /usr/libexec
+# What the simulation writes to /etc, /usr/libexec, /var/lib and /var/log
+# stays with this host: the simulation takes the last two for the case's
+# own, which all hosts would share, racing to make /var/lib/cvsim.
+for dir in /etc /usr/libexec /var/lib /var/log; do cv_overlay "$dir"; done
 source "$SRC/tests/sim_host.sh"
 cv_sim_host "$desc"
 # The recorded arguments tell whether the role passed -j; cvsysinfo gets
