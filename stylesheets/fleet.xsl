@@ -5,12 +5,14 @@
 
     <fleet>
       <host name="NAME" inventory="URI of NAME.xml" page="URI of NAME.html"
-            failed="why the host has no usable inventory"/>
+            failed="why the host has no usable inventory"
+            history="how many dated inventories the host has"
+            changes="URI of NAME.changes.xml" changes-page="URI of NAME.changes.html"/>
       ...
     </fleet>
 
-  where every attribute but name may be missing. Inventory URIs are resolved
-  against the index. The same rules as for one inventory hold: values are
+  where every attribute but name may be missing. Inventory and change URIs
+  are resolved against the index. The same rules as for one inventory hold: values are
   only ever text, and the page loads nothing.
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
@@ -37,12 +39,14 @@
         </xsl:variable>
         <p>
           <span class="big" id="hosts"><xsl:value-of select="count(fleet/host)"/></span> hosts,
-          <span class="big" id="failed"><xsl:value-of select="count(fleet/host[@failed])"/></span> failed
+          <!-- An inventory that cannot be read is no better than none. -->
+          <span class="big" id="failed"><xsl:value-of
+            select="count(fleet/host[@failed or not(document(@inventory[. != ''], .)/CVLIN)])"/></span> failed
         </p>
         <table id="fleet">
           <thead>
             <tr><th>Host</th><th>Result</th><th>Containers</th><th>Running</th><th>Free disk</th>
-              <th>Memory</th><th>Warnings</th></tr>
+              <th>Memory</th><th>Changes since last run</th><th>Taken</th><th>Kit</th><th>Warnings</th></tr>
           </thead>
           <tbody><xsl:copy-of select="$rows"/></tbody>
         </table>
@@ -52,6 +56,7 @@
 
   <xsl:template match="host">
     <xsl:variable name="inventory" select="document(@inventory[. != ''], .)/CVLIN"/>
+    <xsl:variable name="host" select="."/>
     <tr>
       <td>
         <xsl:choose>
@@ -74,6 +79,9 @@
             <td class="num"><xsl:call-template name="running-containers"/></td>
             <td class="num"><xsl:call-template name="free-disk"/></td>
             <td><xsl:call-template name="memory"/></td>
+            <xsl:call-template name="changes-cell"><xsl:with-param name="host" select="$host"/></xsl:call-template>
+            <td><xsl:call-template name="or-dash"><xsl:with-param name="value" select="@time"/></xsl:call-template></td>
+            <td><xsl:call-template name="or-dash"><xsl:with-param name="value" select="@version"/></xsl:call-template></td>
             <td>
               <xsl:variable name="warnings"><xsl:call-template name="warnings"/></xsl:variable>
               <xsl:if test="string($warnings) != ''"><ul class="warn"><xsl:copy-of select="$warnings"/></ul></xsl:if>
@@ -82,6 +90,8 @@
         </xsl:when>
         <xsl:otherwise>
           <td></td><td></td><td></td><td></td>
+          <xsl:call-template name="changes-cell"><xsl:with-param name="host" select="."/></xsl:call-template>
+          <td></td><td></td>
           <td>
             <xsl:if test="@inventory != ''">
               <ul class="warn"><li>The inventory <xsl:value-of select="@inventory"/> could not be read.</li></ul>
@@ -90,6 +100,32 @@
         </xsl:otherwise>
       </xsl:choose>
     </tr>
+  </xsl:template>
+
+  <!-- What changed between the host's last two inventories: its summary,
+       linking the change page; a host with one inventory so far is on its
+       first run. -->
+  <xsl:template name="changes-cell">
+    <xsl:param name="host"/>
+    <xsl:variable name="summary" select="document($host/@changes[. != ''], $host)/cvchanges/summary"/>
+    <td class="changes">
+      <xsl:choose>
+        <xsl:when test="$summary and $host/@changes-page != ''">
+          <a href="./{$host/@changes-page}"><xsl:value-of select="$summary"/></a>
+        </xsl:when>
+        <xsl:when test="$summary"><xsl:value-of select="$summary"/></xsl:when>
+        <xsl:when test="$host/@history &gt; 1">none</xsl:when>
+        <xsl:otherwise>first run</xsl:otherwise>
+      </xsl:choose>
+    </td>
+  </xsl:template>
+
+  <xsl:template name="or-dash">
+    <xsl:param name="value"/>
+    <xsl:choose>
+      <xsl:when test="string($value) != ''"><xsl:value-of select="$value"/></xsl:when>
+      <xsl:otherwise>-</xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- What the platform's containers have left: the file system mounted at

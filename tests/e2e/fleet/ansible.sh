@@ -2,13 +2,16 @@
 # The Ansible role over three hosts at once, each a simulated platform host of
 # its own (mixed, hostile, and one whose description is missing): the good
 # hosts' inventories land on the controller, valid, with their pages; the bad
-# host fails with its reason and stops nobody; the summary names both; one
-# selected host files a report with the vaulted password, which is never
-# logged; -j reaches cvsysinfo only where cvfleet_jobs is set. A fourth
+# host fails with its reason and stops nobody, keeping its last good
+# inventory; the summary names both; one selected host files a report with
+# the vaulted password, which is never logged, and only once; -j reaches
+# cvsysinfo only where cvfleet_jobs is set. A fourth
 # host's inventory has a DOCTYPE whose entities name a secret and a FIFO of
 # the controller: it fails, unread. The settings replace the sample's lines
 # and their own when they change; a setting with a line end or a double
-# quote is refused; a missing program is a reason like any other.
+# quote is refused; a missing program is a reason like any other. A check
+# run changes nothing, nor does a second run; a changed host has its changes
+# on the fleet page, and its dated inventories are pruned to cvfleet_keep.
 source "$(dirname "$0")/../../common.sh"
 
 command -v ansible-playbook >/dev/null || cv_skip "ansible-core is not installed"
@@ -40,6 +43,8 @@ cat >"$fleet/sim-cvsysinfo" <<'SH'
 set -euo pipefail
 fleet=$1 name=$2 desc=$3
 shift 3
+# Comparing needs no simulated host.
+[ "${1:-}" != --diff ] || { source "$fleet/env"; exec "$REAL_BUILD/bin/cvsysinfo" "$@"; }
 host=$fleet/hosts/$name
 printf '%s\n' "$@" >"$host/args"
 touch "$host/started"
@@ -58,9 +63,10 @@ mkdir -p "$CV_SANDBOX/upper" "$CV_SANDBOX/overlay-work" "$WORK"
 ln -sfn "$REAL_BUILD" "$CV_SANDBOX/build"
 cv_fail() { echo "sim-cvsysinfo: $*" >&2; exit 1; }
 cv_skip() { cv_fail "$@"; }
-# What the simulation writes to /etc and /usr/libexec stays with this host.
-cv_overlay /etc
-cv_overlay /usr/libexec
+# What the simulation writes to /etc, /usr/libexec, /var/lib and /var/log
+# stays with this host: the simulation takes the last two for the case's
+# own, which all hosts would share, racing to make /var/lib/cvsim.
+for dir in /etc /usr/libexec /var/lib /var/log; do cv_overlay "$dir"; done
 source "$SRC/tests/sim_host.sh"
 cv_sim_host "$desc"
 # The recorded arguments tell whether the role passed -j; cvsysinfo gets
@@ -71,7 +77,9 @@ SH
   printf 'SRC=%q\nREAL_BUILD=%q\n' "$SRC" "$CV_SANDBOX/build"
   declare -f cv_overlay # the harness's, over this host's sandbox
 } >"$fleet/env"
-declare -A desc=([node-a]=$SRC/tests/fixtures/hosts/mixed [node-b]=$SRC/tests/fixtures/hosts/hostile
+# node-a's description changes between runs.
+cp -r "$SRC/tests/fixtures/hosts/mixed" "$WORK/mixed"
+declare -A desc=([node-a]=$WORK/mixed [node-b]=$SRC/tests/fixtures/hosts/hostile
   [node-c]=$SRC/tests/fixtures/hosts/no-such-host)
 # node-d's inventory would copy the controller's secret into its pages, or
 # hang the controller on a FIFO, if anything parsed it.
@@ -126,8 +134,8 @@ ansible-vault encrypt_string --vault-password-file "$WORK/vault-pass" --name cvf
   -- "$CV_SERVICE_PASSWORD" >"$WORK/secret.yml" 2>"$WORK/vault.err" || cv_fail "ansible-vault: $(cat "$WORK/vault.err")"
 expect_lacks "$WORK/secret.yml" "$CV_SERVICE_PASSWORD"
 mkdir -p "$inventories"
-# A leftover of an earlier run is not taken for this one's.
-echo "stale" >"$inventories/node-c.xml"
+# node-c's inventory of an earlier run outlives its failure.
+cp "$SRC/tests/fixtures/golden/inventory/empty.xml" "$inventories/node-c.xml"
 # The settings go into the installed sample.
 cp "$SRC/etc/cvreport.conf" /etc/cvreport.conf
 
@@ -168,7 +176,10 @@ for name in node-a node-b; do
 done
 expect_eq "$(xmllint --xpath 'count(/CVLIN/CONTAINERS/CT[CTID!=0])' "$inventories/node-a.xml")" 7 "node-a's containers"
 expect_eq "$(xmllint --xpath 'string(/CVLIN/CONTAINERS/CT[2]/CTID)' "$inventories/node-b.xml")" 201 "node-b's first container"
-[ ! -e "$inventories/node-c.xml" ] || cv_fail "node-c's stale inventory was kept"
+cmp -s "$SRC/tests/fixtures/golden/inventory/empty.xml" "$inventories/node-c.xml" ||
+  cv_fail "node-c's last good inventory was not kept"
+expect_eq "$(ls "$inventories/node-a")" "$(cd "$inventories/node-a" && ls -- [0-9]*T[0-9]*Z.xml)" "node-a's dated inventories"
+cmp -s "$inventories/node-a.xml" "$inventories/node-a/$(ls "$inventories/node-a")" || cv_fail "node-a.xml is not its dated one"
 grep -q '^Run cvsysinfo: sim-cvsysinfo: no host description at' "$inventories/node-c.failed" ||
   cv_fail "node-c.failed: $(cat "$inventories/node-c.failed")"
 [ -z "$(find /tmp -maxdepth 1 -name 'cvfleet.*')" ] || cv_fail "work directories left on the hosts"
@@ -179,7 +190,11 @@ for name in node-a node-b; do
   "${check[@]}" "$inventories/$name.html" --inventory "$inventories/$name.xml" --text "Inventory of $name" >&2 ||
     cv_fail "the page of $name"
 done
-"${check[@]}" "$inventories/fleet.html" --row "node-a=ok" --row "node-a=7" --row "node-b=ok" \
+taken=$(xmllint --xpath 'string(/CVLIN/@time)' "$inventories/node-a.xml")
+kit=$(xmllint --xpath 'string(/CVLIN/@version)' "$inventories/node-a.xml")
+[ -n "$taken" ] && [ -n "$kit" ] || cv_fail "node-a.xml lacks its time or version"
+"${check[@]}" "$inventories/fleet.html" --row "node-a=ok" --row "node-a=7" --row "node-b=ok" --row "node-a=first run" \
+  --row "node-a=$taken" --row "node-a=$kit" \
   --row "node-c=failed: Run cvsysinfo" --row "node-d=failed: Check the inventory for a DOCTYPE" >&2 ||
   cv_fail "the fleet page"
 [ ! -e "$inventories/node-d.html" ] || cv_fail "a page of node-d's refused inventory"
@@ -199,6 +214,37 @@ expect_eq "$(stat -c %a /etc/cvreport.conf)" 600 "mode of /etc/cvreport.conf"
 expect_contains "$OUT" "\"report from node-a: problem ID 4242\""
 ! grep -rqF -- "$CV_SERVICE_PASSWORD" "$OUT" "$ERR" "$inventories" || cv_fail "the password was logged"
 
+# recap OUT WHAT: every host's recap line in OUT matches WHAT.
+recap() {
+  local name
+  for name in node-a node-b node-c node-d; do
+    grep -Eq "^$name +: .*$2" "$1" || cv_fail "$name's recap lacks $2: $(grep "^$name " "$1")"
+  done
+}
+# The controller's folder: every file with its content.
+snapshot() { (cd "$inventories" && find . -type f -print0 | sort -z | xargs -0 sha1sum); }
+
+# A check changes nothing on the controller, and fails only the hosts that
+# fail for real: a previous inventory that the comparison refuses fails the
+# comparison alone. Then a second run finds nothing to do, nor to report.
+cp "$inventories/node-b.xml" "$WORK/node-b.xml"
+echo '<?xml version="1.0" encoding="UTF-8"?><CVCHANGES/>' >"$inventories/node-b.xml"
+for mode in --check ""; do
+  snapshot >"$WORK/before"
+  play "$WORK/again.out" -i "$WORK/hosts.yml" -e "@$WORK/secret.yml" --vault-password-file "$WORK/vault-pass" \
+    $mode "$SRC/contrib/ansible/site.yml"
+  expect_status 2
+  snapshot >"$WORK/after"
+  cmp -s "$WORK/before" "$WORK/after" || cv_fail "a run ($mode) changed: $(diff "$WORK/before" "$WORK/after")"
+  expect_contains "$WORK/again.out" '"done (2): node-a node-b"'
+  grep -Eq '^node-[ab] +: .* failed=0 ' "$WORK/again.out" || cv_fail "a good host failed a run ($mode)"
+  [ -n "$mode" ] || recap "$WORK/again.out" " changed=0 "
+  [ -z "$mode" ] || grep -q '"not compared with the previous inventory: node-b: .*is not an inventory' "$WORK/again.out" ||
+    cv_fail "the summary lacks node-b's failed comparison"
+  cp "$WORK/node-b.xml" "$inventories/node-b.xml"
+done
+expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the second run"
+
 # A line end in a service setting would start a setting of its own, and a
 # double quote would end the value early: the host fails before anything is
 # written, and the value is not shown.
@@ -215,12 +261,29 @@ for bad in '\n' '\"'; do
 done
 expect_eq "$(cv_requests count auth=ok)" 1 "reports filed after the refused ones"
 
-# A new password takes the old one's line.
+# A new password takes the old one's line. node-a changed meanwhile: its
+# changes are on the fleet page, and only the last two of its inventories,
+# earlier ones included, are kept.
+sed -i 's/^evr=4.2.46-19.el7$/evr=4.2.46-20.el7/' "$WORK/mixed/containers/101/packages"
+first=$(ls "$inventories/node-a")
+for old in 20200101T000000Z 20200102T000000Z; do cp "$inventories/node-a.xml" "$inventories/node-a/$old.xml"; done
 play "$WORK/new.out" -i "$WORK/hosts.yml" --limit node-a -e cvfleet_submit_password=second-word \
-  -e cvfleet_cvreport=/bin/true "$SRC/contrib/ansible/site.yml"
+  -e cvfleet_cvreport=/bin/true -e cvfleet_keep=2 "$SRC/contrib/ansible/site.yml"
 expect_status 0
 expect_eq "$(grep -c 'SUBMIT_PASSWORD=' /etc/cvreport.conf)" 1 "SUBMIT_PASSWORD lines"
 expect_contains /etc/cvreport.conf 'SUBMIT_PASSWORD="second-word"'
+kept=$(cd "$inventories/node-a" && ls)
+expect_eq "$(head -n 1 <<<"$kept")" "$first" "node-a's older inventory"
+expect_eq "$(wc -l <<<"$kept")" 2 "node-a's dated inventories: $kept"
+cmp -s "$inventories/node-a.xml" "$inventories/node-a/$(tail -n 1 <<<"$kept")" || cv_fail "node-a.xml is not the newest"
+xmllint --noout --relaxng "$SRC/schema/cvsysinfo-changes.rng" "$inventories/node-a.changes.xml" 2>"$WORK/rng.err" ||
+  cv_fail "node-a.changes.xml: $(cat "$WORK/rng.err")"
+expect_eq "$(xmllint --xpath 'string(//container[@id=101]/item[@kind="package"]/@new)' "$inventories/node-a.changes.xml")" \
+  4.2.46-20.el7 "node-a's changed package"
+"${check[@]}" "$inventories/node-a.changes.html" --text "4.2.46-20.el7" >&2 || cv_fail "node-a's change page"
+"${check[@]}" "$inventories/fleet.html" --row "node-a=1 container changed" --row "node-b=first run" >&2 ||
+  cv_fail "the fleet page's changes"
+grep -q 'href="./node-a.changes.html"' "$inventories/fleet.html" || cv_fail "no link to node-a's changes"
 
 # A host without the program, into a folder that does not exist yet.
 play "$WORK/third.out" -i "$WORK/hosts.yml" --limit node-c -e "cvfleet_inventory_dir=$WORK/fresh" \

@@ -18,4 +18,30 @@ grep -q 'Passed with production profile: 0 failure(s), 0 warning(s)' "$HOME/lint
   echo "FAIL [lint]: ansible-lint did not pass cleanly" >&2
   exit 1
 }
+
+
+# The role's own copies of the schemas lead to the checkout's.
+for link in roles/cvfleet/files/*.rng; do
+  [ -f "$link" ] || { echo "FAIL [lint]: $link leads nowhere" >&2; exit 1; }
+done
+# Every task runs under the tags install, inventory, report or pages: the
+# role's top tasks name theirs, and each included file gets them by apply.
+python3 - roles/cvfleet/tasks/main.yml <<'PY' || exit 1
+import sys, yaml
+known = {"install", "inventory", "report", "pages"}
+def walk(tasks, inherited):
+    for t in tasks:
+        tags = set(t.get("tags", [])) | inherited
+        if not tags & known:
+            sys.exit(f"FAIL [lint]: task {t.get('name')!r} has none of the tags {sorted(known)}")
+        for part in ("block", "rescue", "always"):
+            walk(t.get(part, []), tags)
+        inc = t.get("ansible.builtin.include_tasks")
+        if inc is not None:
+            applied = set((inc.get("apply") or {}).get("tags", [])) if isinstance(inc, dict) else set()
+            if not applied & known:
+                sys.exit(f"FAIL [lint]: {t.get('name')!r} includes its tasks without applying a tag")
+            walk(yaml.safe_load(open(f"roles/cvfleet/tasks/{inc['file']}")), applied)
+walk(yaml.safe_load(open(sys.argv[1])), set())
+PY
 echo "PASS [lint]"

@@ -154,6 +154,9 @@ done
 check "$fleet/fleet.html" "${rows[@]}" --text "hosts"
 hosts=$(ls "$SRC"/tests/fixtures/hosts | wc -l)
 expect_eq "$(grep -o '<tr><td>' "$fleet/fleet.html" | wc -l)" $((hosts + 6)) "fleet rows"
+# The refused three and the unreadable one count as failed with the failed hosts.
+expect_eq "$(grep -o 'id="failed">[0-9]*' "$fleet/fleet.html" | cut -d'>' -f2)" \
+  $(($(compgen -G "$fleet/*.failed" | wc -l) + 4)) "failed hosts in the totals"
 for doc in "$fleet"/*.xml; do
   name=$(basename "$doc" .xml)
   case $name in fleet | broken | leak | leak16 | fifo) continue ;; esac
