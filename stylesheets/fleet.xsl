@@ -103,13 +103,16 @@
   </xsl:template>
 
   <!-- What changed between the host's last two inventories: its summary,
-       linking the change page; a host with one inventory so far is on its
-       first run. -->
+       linking the change page, or why they could not be compared; a host
+       with one inventory so far is on its first run. -->
   <xsl:template name="changes-cell">
     <xsl:param name="host"/>
     <xsl:variable name="summary" select="document($host/@changes[. != ''], $host)/cvchanges/summary"/>
     <td class="changes">
       <xsl:choose>
+        <xsl:when test="$host/@changes-failed != ''">
+          <xsl:text>not compared: </xsl:text><xsl:value-of select="$host/@changes-failed"/>
+        </xsl:when>
         <xsl:when test="$summary and $host/@changes-page != ''">
           <a href="./{$host/@changes-page}"><xsl:value-of select="$summary"/></a>
         </xsl:when>
