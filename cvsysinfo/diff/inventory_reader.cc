@@ -107,9 +107,11 @@ int read_inventory(const char* path, xmlRelaxNGPtr schema, InventoryIndex& index
     return -1;
   }
   // Never XML_PARSE_NOENT or DTDLOAD: a hostile document's entities stay
-  // unexpanded and nothing outside it is read.
-  XmlReaderOwner reader(xmlReaderForFd(fd.get(), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR |
-                                                                        XML_PARSE_NOWARNING));
+  // unexpanded and nothing outside it is read. XML_PARSE_HUGE: a command's
+  // output may fill one element with up to 64 MiB, past libxml2's 10 MB
+  // limit for a text, and the reader holds one node at a time.
+  XmlReaderOwner reader(xmlReaderForFd(fd.get(), nullptr, nullptr,
+                                       XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   ReaderErrors errors;
   if (!reader || xmlTextReaderRelaxNGSetSchema(reader.get(), schema) != 0) {
     message = "cannot read " + name + ": out of memory";

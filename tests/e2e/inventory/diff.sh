@@ -77,6 +77,10 @@ sed -i '2s|<CVLIN [^>]*>|<CVLIN>|' "$WORK/old.xml" "$WORK/again.xml" "$WORK/new.
 sed -e 's/httpd -DFOREGROUND/httpd -DFOREGROUND -X/; s/<Used>0</<Used>7</; s/<VFree>28.00g</<VFree>27.00g</' \
   -e 's/<IoStat>sda 1522 /<IoStat>sda 1600 /' "$WORK/old.xml" >"$WORK/volatile.xml"
 cmp -s "$WORK/old.xml" "$WORK/volatile.xml" && cv_fail "the volatile edit changed nothing"
+# A process list past libxml2's usual 10 MB for one text, as cvsysinfo
+# writes for a container of many processes.
+awk '{ print } /<AllProcesses>/ && !done { for (i = 0; i < 150000; i++) print "root 1 0.0 0.1 43420 3840 ? Ss Jan 01 /usr/lib/systemd/systemd --system"; done = 1 }' \
+  "$WORK/old.xml" >"$WORK/processes.xml"
 # The root attributes of newer inventories, of two different hosts.
 sed '2s|<CVLIN>|<CVLIN host="node-east-1" time="2026-12-01T10:00:00Z" version="7.0.1">|' "$WORK/old.xml" >"$WORK/east.xml"
 sed '2s|<CVLIN>|<CVLIN host="node-west-2" time="2026-12-08T10:00:00Z" version="7.0.2">|' "$WORK/new.xml" >"$WORK/west.xml"
@@ -99,6 +103,7 @@ cases=(
   "two runs on one host|0|--diff old.xml again.xml||"
   "volatile values only|0|--diff old.xml volatile.xml||"
   "volatile values with --all|1|--diff --all old.xml volatile.xml||"
+  "a process list over 10 MB|0|--diff old.xml processes.xml||"
   "two hosts|1|--diff east.xml west.xml||cvsysinfo: warning: east.xml is of host node-east-1, west.xml of host node-west-2"
   "missing|2|--diff old.xml absent.xml||cvsysinfo: cannot read absent.xml: No such file or directory"
   "a directory|2|--diff locked old.xml||cvsysinfo: cannot read locked: Is a directory"
