@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "run/files.h"
 #include "run/unique_handles.h"
 
 namespace cvreport {
@@ -62,17 +63,6 @@ void parseMap(const std::string& text, ObfuscationMap& map) {
     }
     start = end + 1;
   }
-}
-
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 int makePrivateDirectory(const std::string& dir, std::string* message) {
@@ -131,7 +121,8 @@ int saveObfuscationMap(const std::string& path, const ObfuscationMap& map, std::
   std::string temp = path + ".XXXXXX";
   UniqueFd fd(mkostemp(&temp[0], O_CLOEXEC));
   if (!fd.valid()) return failErrno(message, temp);
-  bool written = fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), text) && fsync(fd.get()) == 0;
+  bool written = fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), text.data(), text.size()) == 0 &&
+                 fsync(fd.get()) == 0;
   if (!written || fd.reset() != 0 || rename(temp.c_str(), path.c_str()) != 0) {
     int saved = errno;
     unlink(temp.c_str());

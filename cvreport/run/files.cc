@@ -145,4 +145,15 @@ FileSafety checkRootOnly(const std::string& path, std::string* message) {
                                                                    : FileSafety::kUnsafe;
 }
 
+int writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return -1;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return 0;
+}
+
 }  // namespace cvreport

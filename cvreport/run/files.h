@@ -34,4 +34,8 @@ enum class FileSafety { kRootOnly, kMissing, kUnsafe };
 // when path does not exist (message empty).
 FileSafety checkRootOnly(const std::string& path, std::string* message);
 
+// Writes all size bytes of data to fd, going on after a short write or an
+// interrupted one. Returns 0, or -1 with errno set (0 when fd took none).
+int writeAll(int fd, const char* data, size_t size);
+
 }  // namespace cvreport

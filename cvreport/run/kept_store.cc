@@ -13,6 +13,7 @@
 #include <memory>
 #include <tuple>
 
+#include "run/files.h"
 #include "run/text.h"
 #include "run/tree_removal.h"
 #include "run/unique_handles.h"
@@ -103,17 +104,6 @@ int makeEntry(int storeFd, std::string& name, std::string* message) {
   }
   *message = "Too many reports kept at " + std::string(base);
   return -1;
-}
-
-int writeAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return -1;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return 0;
 }
 
 // Copies in into dstName under a temporary name, synced before the rename,

@@ -281,13 +281,7 @@ bool isBinary(const std::string& data) {
 // the review scans; a file that is not there as a regular file is left.
 void replaceCopy(const std::string& filesDir, const std::string& name, const std::string& data) {
   UniqueFd fd(open((filesDir + "/" + name).c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.get() < 0) return;
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t wrote = write(fd.get(), data.data() + done, data.size() - done);
-    if (wrote <= 0) return;
-    done += static_cast<size_t>(wrote);
-  }
+  if (fd.get() >= 0) writeAll(fd.get(), data.data(), data.size());
 }
 
 std::string kindText(const ObfuscationMap& map, const std::string& original) {
