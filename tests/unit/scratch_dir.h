@@ -29,6 +29,10 @@ class ScratchDir {
   std::string write_lines(const std::string& name, const std::vector<std::string>& lines) const;
   // Makes the directory name (and those above it) and returns its path.
   std::string mkdir(const std::string& name) const;
+  // Makes name a symbolic link to target and returns its path.
+  std::string link(const std::string& name, const std::string& target) const;
+  // The whole text of the file name; empty when it cannot be read.
+  std::string read(const std::string& name) const;
 
  private:
   std::string path_;
