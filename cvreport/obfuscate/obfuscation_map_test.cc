@@ -37,10 +37,8 @@ TEST(ObfuscationMap, SavedPrivatelyReadBackAndRefusedWhenOthersCouldReachIt) {
   std::string theirs = scratch.write("lib/cvreport/theirs", "", 0600);
   ASSERT_EQ(chown(theirs.c_str(), 1000, 1000), 0);
   std::string link = scratch.link("lib/cvreport/link", good);
-  std::string fifo = scratch.file("lib/cvreport/fifo");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string fifo = scratch.fifo("lib/cvreport/fifo");
   std::string shared = scratch.write("shared/map", "", 0600);
-  ASSERT_EQ(chmod(scratch.file("shared").c_str(), 0755), 0);
 
   const struct {
     std::string path;

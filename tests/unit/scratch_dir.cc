@@ -22,9 +22,15 @@ ScratchDir::~ScratchDir() {
   if (!path_.empty()) fs::remove_all(path_, ignored);
 }
 
-std::string ScratchDir::mkdir(const std::string& name) const {
+std::string ScratchDir::mkdir(const std::string& name, mode_t mode) const {
   std::error_code ignored;
   fs::create_directories(file(name), ignored);
+  if (mode != 0) chmod(file(name).c_str(), mode);
+  return file(name);
+}
+
+std::string ScratchDir::fifo(const std::string& name, mode_t mode) const {
+  mkfifo(file(name).c_str(), mode);
   return file(name);
 }
 
