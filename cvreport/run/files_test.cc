@@ -1,6 +1,5 @@
 #include "run/files.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,12 +17,9 @@ TEST(SettingsFile, ReadsOnlySmallRegularFilesAndNeverWaits) {
   std::string plain = scratch.write("plain", "A=1\n");
   std::string big = scratch.write("big", std::string(kMaxSettingsFileBytes + 1, 'x'));
   std::string full = scratch.write("full", std::string(kMaxSettingsFileBytes, 'x'));
-  std::string fifo = scratch.file("fifo");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::string zero = scratch.file("zero");
-  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
-  std::string link = scratch.file("link");
-  ASSERT_EQ(symlink(plain.c_str(), link.c_str()), 0);
+  std::string fifo = scratch.fifo("fifo");
+  std::string zero = scratch.link("zero", "/dev/zero");
+  std::string link = scratch.link("link", plain);
 
   const struct {
     std::string path;
@@ -63,31 +59,18 @@ TEST(RootOnly, RefusesWhatOthersCanChange) {
   std::string all = scratch.write("all", "A=1\n", 0777);
   std::string foreign = scratch.write("foreign", "A=1\n", 0644);
   ASSERT_EQ(chown(foreign.c_str(), 1000, 1000), 0);
-  std::string toGood = scratch.file("to-good");
-  ASSERT_EQ(symlink(good.c_str(), toGood.c_str()), 0);
-  std::string toOpen = scratch.file("to-open");
-  ASSERT_EQ(symlink(open.c_str(), toOpen.c_str()), 0);
-  std::string foreignLink = scratch.file("foreign-link");
-  ASSERT_EQ(symlink(good.c_str(), foreignLink.c_str()), 0);
+  std::string toGood = scratch.link("to-good", good);
+  std::string toOpen = scratch.link("to-open", open);
+  std::string foreignLink = scratch.link("foreign-link", good);
   ASSERT_EQ(lchown(foreignLink.c_str(), 1000, 1000), 0);
-  std::string shared = scratch.file("shared");
-  ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
-  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
-  std::string inShared = shared + "/file";
-  ASSERT_EQ(close(::open(inShared.c_str(), O_WRONLY | O_CREAT, 0644)), 0);
-  std::string toShared = scratch.file("to-shared");
-  ASSERT_EQ(symlink(inShared.c_str(), toShared.c_str()), 0);
-  std::string toZero = scratch.file("to-zero");
-  ASSERT_EQ(symlink("/dev/zero", toZero.c_str()), 0);
-  std::string fifo = scratch.file("fifo");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-  std::string groupDir = scratch.file("group-dir");
-  ASSERT_EQ(mkdir(groupDir.c_str(), 0775), 0);
-  ASSERT_EQ(chmod(groupDir.c_str(), 0775), 0);
+  std::string shared = scratch.mkdir("shared", 01777);
+  std::string inShared = scratch.write("shared/file", "");
+  std::string toShared = scratch.link("to-shared", inShared);
+  std::string toZero = scratch.link("to-zero", "/dev/zero");
+  std::string fifo = scratch.fifo("fifo", 0644);
+  std::string groupDir = scratch.mkdir("group-dir", 0775);
   std::string inGroupDir = scratch.write("group-dir/file", "A=1\n");
-  std::string openDir = scratch.path() + "/open-dir";
-  ASSERT_EQ(mkdir(openDir.c_str(), 0777), 0);
-  ASSERT_EQ(chmod(openDir.c_str(), 0777), 0);
+  std::string openDir = scratch.mkdir("open-dir", 0777);
   std::string inOpenDir = scratch.write("open-dir/file", "A=1\n");
 
   const struct {

@@ -13,19 +13,19 @@ namespace {
 TEST(Interrupts, RecordForwardAndRestore) {
   signal(SIGHUP, SIG_IGN);
   watchInterrupts();
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     resetInterruptHandling();
+    if (write(pipeFds[1], "x", 1) != 1) _exit(1);
     pause();
     _exit(0);
   }
   setInterruptTarget(child);
-  int pipeFds[2];
-  ASSERT_EQ(pipe(pipeFds), 0);
-  ASSERT_EQ(write(pipeFds[1], "x", 1), 1);
+  // The child's byte says its reset came before the signal it is sent.
   EXPECT_TRUE(waitForInputUnlessInterrupted(pipeFds[0]));
-  usleep(100000);  // the child's reset comes first
   ASSERT_EQ(raise(SIGTERM), 0);
   EXPECT_EQ(pendingInterrupt(), SIGTERM);
   // A signal already received ends a wait for input that would never come.

@@ -7,23 +7,21 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
 
 #include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
 
+auto fields(const ContactInfo& c) {
+  return std::tie(c.fullName, c.company, c.email, c.subject, c.description);
+}
+
 class ContactFile : public ::testing::Test {
  protected:
-  std::string read() {
-    std::ifstream in(dir_ + "/description");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string read() { return scratch_.read("description"); }
   cvtest::ScratchDir scratch_;
   const std::string& dir_ = scratch_.path();
 };
@@ -82,11 +80,7 @@ TEST(TrimAndListMissing, ListsEmptyFieldsInPageOrderAfterTrimming) {
   for (const auto& c : cases) {
     ContactInfo contact = c.in;
     EXPECT_EQ(trimAndListMissing(contact), c.missing);
-    EXPECT_EQ(contact.fullName, c.trimmed.fullName);
-    EXPECT_EQ(contact.company, c.trimmed.company);
-    EXPECT_EQ(contact.email, c.trimmed.email);
-    EXPECT_EQ(contact.subject, c.trimmed.subject);
-    EXPECT_EQ(contact.description, c.trimmed.description);
+    EXPECT_EQ(fields(contact), fields(c.trimmed)) << c.missing;
   }
 }
 
@@ -105,16 +99,10 @@ TEST(ParseContactFile, ReadsBackWhatEitherFrontEndWrote) {
   };
   for (const auto& c : cases) {
     ASSERT_EQ(writeContactFile(scratch.path(), c.contact, *c.labels), 0);
-    std::ifstream in(scratch.path() + "/description");
-    std::stringstream text;
-    text << in.rdbuf();
+    std::string text = scratch.read("description");
     ContactInfo parsed;
-    EXPECT_EQ(parseContactFile(text.str(), parsed), 0) << text.str();
-    EXPECT_EQ(parsed.fullName, c.contact.fullName);
-    EXPECT_EQ(parsed.company, c.contact.company);
-    EXPECT_EQ(parsed.email, c.contact.email);
-    EXPECT_EQ(parsed.subject, c.contact.subject);
-    EXPECT_EQ(parsed.description, c.contact.description);
+    EXPECT_EQ(parseContactFile(text, parsed), 0) << text;
+    EXPECT_EQ(fields(parsed), fields(c.contact)) << text;
   }
   for (const char* text : {"", "Name: Ada\n", "Full name: Ada\nCompany: Co\nIssue: x\n"}) {
     ContactInfo parsed{"x", "x", "x", "x", "x"};

@@ -2,41 +2,28 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "scratch_dir.h"
 
 namespace cvreport {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A report packed the way the collector packs it, with its checksum file.
 struct PackedReport {
   cvtest::ScratchDir dir;
   std::string archive = dir.file("cvreport.tgz");
   PackedReport() {
-    std::string files = dir.file("files");
-    mkdir(files.c_str(), 0700);
-    mkdir((files + "/collector").c_str(), 0700);
-    mkdir((files + "/config").c_str(), 0700);
-    std::ofstream(files + "/description") << "Full name: Ada Admin\n";
-    std::ofstream(files + "/collector/manifest.txt") << "# file\tstatus\tsource\n";
-    std::ofstream(files + "/collector/skipped.txt")
-        << "# Items left out of this report, and why\n/etc/shadow: withheld: private file\n";
-    std::ofstream(files + "/config/app.conf")
-        << "A=********\nB=*****\n" << std::string(70000, 'x') << "********\n";
-    std::ofstream(files + "/config/notes.conf") << "private note\n";
-    std::string pack = "cd '" + files + "' && tar -czf '" + archive +
+    dir.write("files/description", "Full name: Ada Admin\n");
+    dir.write("files/collector/manifest.txt", "# file\tstatus\tsource\n");
+    dir.write("files/collector/skipped.txt",
+              "# Items left out of this report, and why\n/etc/shadow: withheld: private file\n");
+    dir.write("files/config/app.conf",
+              "A=********\nB=*****\n" + std::string(70000, 'x') + "********\n");
+    dir.write("files/config/notes.conf", "private note\n");
+    std::string pack = "cd '" + dir.file("files") + "' && tar -czf '" + archive +
                        "' description collector config && cd .. && sha256sum cvreport.tgz"
                        " > cvreport.tgz.sha256";
     EXPECT_EQ(system(pack.c_str()), 0);
@@ -77,7 +64,7 @@ TEST(ReportReview, ListsReadsAndExcludes) {
             0);
   EXPECT_EQ(text.size(), 70028u);
   std::string check = "cd '" + report.dir.path() + "' && sha256sum -c --quiet cvreport.tgz.sha256";
-  EXPECT_EQ(system(check.c_str()), 0) << slurp(report.archive + ".sha256");
+  EXPECT_EQ(system(check.c_str()), 0) << report.dir.read("cvreport.tgz.sha256");
   EXPECT_EQ(excludeFromReport(report.dir.file("none.tgz"), {"x"}, &message), -1);
 }
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace cvtest {
@@ -21,9 +22,15 @@ ScratchDir::~ScratchDir() {
   if (!path_.empty()) fs::remove_all(path_, ignored);
 }
 
-std::string ScratchDir::mkdir(const std::string& name) const {
+std::string ScratchDir::mkdir(const std::string& name, mode_t mode) const {
   std::error_code ignored;
   fs::create_directories(file(name), ignored);
+  if (mode != 0) chmod(file(name).c_str(), mode);
+  return file(name);
+}
+
+std::string ScratchDir::fifo(const std::string& name, mode_t mode) const {
+  mkfifo(file(name).c_str(), mode);
   return file(name);
 }
 
@@ -34,6 +41,17 @@ std::string ScratchDir::write(const std::string& name, const std::string& text, 
   std::ofstream(full, std::ios::binary | std::ios::trunc) << text;
   chmod(full.c_str(), mode);
   return full;
+}
+
+std::string ScratchDir::link(const std::string& name, const std::string& target) const {
+  std::error_code ignored;
+  fs::create_symlink(target, file(name), ignored);
+  return file(name);
+}
+
+std::string ScratchDir::read(const std::string& name) const {
+  std::ifstream in(file(name), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string ScratchDir::write_lines(const std::string& name, const std::vector<std::string>& lines) const {

@@ -27,8 +27,15 @@ class ScratchDir {
   std::string write(const std::string& name, const std::string& text, mode_t mode = 0644) const;
   // Writes the lines, each ended, to the file name and returns its path.
   std::string write_lines(const std::string& name, const std::vector<std::string>& lines) const;
-  // Makes the directory name (and those above it) and returns its path.
-  std::string mkdir(const std::string& name) const;
+  // Makes the directory name (and those above it), gives it mode when that
+  // is not 0, and returns its path.
+  std::string mkdir(const std::string& name, mode_t mode = 0) const;
+  // Makes name a FIFO with mode and returns its path.
+  std::string fifo(const std::string& name, mode_t mode = 0600) const;
+  // Makes name a symbolic link to target and returns its path.
+  std::string link(const std::string& name, const std::string& target) const;
+  // The whole text of the file name; empty when it cannot be read.
+  std::string read(const std::string& name) const;
 
  private:
   std::string path_;
