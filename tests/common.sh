@@ -256,12 +256,10 @@ expect_empty() { [ ! -s "$1" ] || cv_fail "$1 is not empty"; }
 
 CV_KEPT_STORE=/var/lib/cvreport/kept
 
-# Checks that stderr is REASON and the two hints naming the newest kept
-# report, which was moved out of /tmp with its contact file into a root-only
-# entry; sets KEPT to the entry. With WHY, the report could not be moved:
-# stderr says WHY before the hints, which name the work directory in /tmp
-# that was kept instead (KEPT), its contact file still under files/. With
-# WARNING, that line comes first (the service was found unreachable).
+# Checks that stderr is [WARNING,] REASON and the two hints naming the newest
+# kept report with its contact file, in a root-only entry; sets KEPT to it.
+# With WHY the store refused it: WHY follows REASON, and the hints name the
+# work directory kept instead, its contact file under files/.
 expect_kept_report() {
   local reason=$1 why=${2-} warning=${3-} dir contact=description
   if [ -n "$why" ]; then

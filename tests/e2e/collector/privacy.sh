@@ -253,16 +253,12 @@ forms=(
   'curl --oauth2-bearer %s https://api.example.net/' 'cvctl --token %s list'
   'app: login Password:%s accepted' 'app: session token:%s' 'cache = cvuser:%s@cache.example.net'
 )
-forms_conf=() forms_log=()
+# shellcheck disable=SC2059 # the forms are the formats
 for i in "${!forms[@]}"; do
-  # shellcheck disable=SC2059 # the forms are the formats
-  forms_conf+=("$(printf "${forms[i]}" "FormConf${i}Unique")")
-  # shellcheck disable=SC2059
-  forms_log+=("Dec  1 06:00:00 $(printf "${forms[i]}" "FormLog${i}Unique")")
+  printf "${forms[i]}\n" "FormConf${i}Unique" >>/etc/cv/forms.conf
+  printf "Dec  1 06:00:00 ${forms[i]}\n" "FormLog${i}Unique" >>/var/log/cvreport.log
   secrets+=("FormConf${i}Unique" "FormLog${i}Unique")
 done
-printf '%s\n' "${forms_conf[@]}" >/etc/cv/forms.conf
-printf '%s\n' "${forms_log[@]}" >>/var/log/cvreport.log
 # Password hashes in htpasswd form, whatever the file is called: withheld.
 # shellcheck disable=SC2016
 printf 'ops:$apr1$salt$HtApr1Unique\n' >/etc/cv/site.users

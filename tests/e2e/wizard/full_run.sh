@@ -69,8 +69,7 @@ tui_keys Enter
 
 tui_wait_for "Gathering information..."
 tui_wait_for "40%"
-# The review page opens on the file list; past the obfuscation box, left
-# unchecked, Next sends the report on as it is.
+# Past the names box, left unchecked, Next sends the report on as it is.
 tui_wait_for "Review the report" 20
 expect_contains "$CV_SCREEN" "[ ] Replace host names, addresses and user names"
 tui_keys Tab Tab
