@@ -182,6 +182,17 @@ for line in lines[row:]:
 PY
 }
 
+# Checks the newest kept entry, set in KEPT: it holds the collector's
+# archive, no work directory is left beside it, and the screen shows the
+# command that sends it.
+tui_expect_kept() {
+  KEPT=$(cv_kept_reports | tail -n 1)
+  [ -n "$KEPT" ] || cv_fail "no report kept"
+  cmp -s "$KEPT/cvreport.tgz" "$CV_OBSERVE/archive.tgz" || cv_fail "the kept archive differs"
+  [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left: $(cv_work_dirs)"
+  tr -d '\n' <"$CV_SCREEN" | grep -qF "cvreport --send $KEPT/cvreport.tgz" || cv_fail "no send command"
+}
+
 # Whether a process is still running (a zombie has ended).
 tui_running() { [ -e "/proc/$1" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null; }
 

