@@ -1,18 +1,12 @@
 #!/usr/bin/env bash
 # Comparison benchmark: cvsysinfo --diff of two inventories of CONTAINERS
-# containers with PACKAGES packages each (bench/make_inventories.sh: one
-# container in twenty changed, volatile values changed everywhere, about
-# 40 MB a document) against xmllint --noout parsing the same two documents
-# in one call, in the same run. Targets: the comparison, as text and as the
-# change document, at most 3 times the parse, and at most 64 MB peak
-# memory. Each figure is the median of ROUNDS runs; the ratio is of CPU
-# time (user and system), as both are single processes on a machine that
-# is often shared, and the wall-clock ratio is shown beside it.
-#
-# Before timing, the comparison must find what the generator changed (the
-# containers changed, added and removed, the degraded RAID set, no volatile
-# item without --all and some with it), so that a fast run that compares
-# nothing cannot pass.
+# containers with PACKAGES packages each (bench/make_inventories.sh, about
+# 40 MB a document) against xmllint --noout parsing both in one call, in the
+# same run. Targets: the comparison, as text and as the change document, at
+# most 3 times the parse in CPU time (both are single processes on a shared
+# machine; wall time is shown beside it), and at most 64 MB peak memory.
+# Before timing, the comparison must find what the generator changed, so
+# that a fast run that compares nothing cannot pass.
 #
 #   bench/diff_bench.sh [CONTAINERS] [PACKAGES] [ROUNDS]   (defaults 1000, 300, 5)
 source "$(dirname "$0")/bench_lib.sh"

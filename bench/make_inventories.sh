@@ -10,15 +10,12 @@
 # first container is gone and one follows the last; the BIOS RAID set is
 # degraded, a template no longer cached, and every volatile value differs.
 # Prints "CHANGED ADDED REMOVED", the containers a comparison must report.
-set -euo pipefail
-export LC_ALL=C
-
+source "$(dirname "$0")/bench_lib.sh"
 usage() { echo "usage: $0 N PACKAGES DIR   (N 20 to 100000 containers, PACKAGES 10 to 10000)" >&2; exit 2; }
 [ $# = 3 ] || usage
 n=$1 packages=$2 dir=$3
 [[ $n =~ ^[1-9][0-9]{1,5}$ ]] && ((n >= 20 && n <= 100000)) || usage
 [[ $packages =~ ^[1-9][0-9]{1,4}$ ]] && ((packages <= 10000)) || usage
-SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 NODE=$SRC/tests/fixtures/golden/node-full.xml
 mkdir -p -- "$dir"
 

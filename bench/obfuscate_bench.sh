@@ -42,16 +42,16 @@ with open(f"{root}/etc/group", "w") as f:
     for i, g in enumerate(groups): f.write(f"{g}:x:{2000 + i}:{rnd.choice(users)}\n")
 with open(f"{root}/etc/obfuscate.words", "w") as f:
     f.write("\n".join(words) + "\n")
-log = [
-    "Dec  1 03:{m:02d}:{s:02d} {h} cvd[{p}]: container {c} started in {ms} ms",
-    "Dec  1 03:{m:02d}:{s:02d} {h} sshd[{p}]: Accepted publickey for {u} from {ip} port {port} ssh2",
-    "Dec  1 03:{m:02d}:{s:02d} {h} kernel: [{p}.{ms}] eth0: link up, 1000 Mbps full duplex",
-    "Dec  1 03:{m:02d}:{s:02d} {h} dhclient[{p}]: DHCPACK of {ip} from {ip2} (dhcp-{dip})",
-    "Dec  1 03:{m:02d}:{s:02d} {h} kernel: br0: port 2({mac}) entered forwarding state",
-    "Dec  1 03:{m:02d}:{s:02d} {h} api[{p}]: GET /v1/containers/{c} 200 {ms}ms user={u} for {w}",
-    "Dec  1 03:{m:02d}:{s:02d} {h} systemd[1]: Started cv-container@{c}.service.",
-    "Dec  1 03:{m:02d}:{s:02d} {h} cvd[{p}]: resolved {c}.cust.example to {ip} via 2001:db8:{p}::{ms}",
-]
+log = ["Dec  1 03:{m:02d}:{s:02d} {h} " + t for t in [
+    "cvd[{p}]: container {c} started in {ms} ms",
+    "sshd[{p}]: Accepted publickey for {u} from {ip} port {port} ssh2",
+    "kernel: [{p}.{ms}] eth0: link up, 1000 Mbps full duplex",
+    "dhclient[{p}]: DHCPACK of {ip} from {ip2} (dhcp-{dip})",
+    "kernel: br0: port 2({mac}) entered forwarding state",
+    "api[{p}]: GET /v1/containers/{c} 200 {ms}ms user={u} for {w}",
+    "systemd[1]: Started cv-container@{c}.service.",
+    "cvd[{p}]: resolved {c}.cust.example to {ip} via 2001:db8:{p}::{ms}",
+]]
 def fill(t):
     a = ip()
     return t.format(m=rnd.randrange(60), s=rnd.randrange(60), p=rnd.randrange(1, 9999),
