@@ -4,18 +4,16 @@
 // pieces cut between words, as a report's members are read) into OUTFILE;
 // with --check, also looks for survivors in the result as before sending.
 // Prints names, bytes and survivors.
-#include <dirent.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "obfuscate/obfuscator.h"
-#include "run/unique_handles.h"
 
 namespace {
 
@@ -50,18 +48,15 @@ size_t gather(const std::string& dir, Obfuscator& obfuscator) {
   return names;
 }
 
-void files(const std::string& dir, const std::string& relative, std::vector<std::string>& out) {
-  cvreport::UniqueDir d(opendir((dir + relative).c_str()));
-  if (!d.get()) return;
-  while (struct dirent* entry = readdir(d.get())) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    struct stat st;
-    std::string path = relative + "/" + name;
-    if (lstat((dir + path).c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) files(dir, path, out);
-    else if (S_ISREG(st.st_mode)) out.push_back(path);
+// Regular files under DIR, relative to it, links not followed.
+std::vector<std::string> files(const std::string& dir) {
+  std::vector<std::string> out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    if (entry.is_regular_file() && !entry.is_symlink()) {
+      out.push_back(entry.path().string().substr(dir.size()));
+    }
   }
+  return out;
 }
 
 }  // namespace
@@ -79,8 +74,7 @@ int main(int argc, char** argv) {
   Obfuscator obfuscator(map);
   size_t names = gather(dir, obfuscator);
   obfuscator.build();
-  std::vector<std::string> paths;
-  files(dir, "", paths);
+  std::vector<std::string> paths = files(dir);
   constexpr size_t kPiece = 4 << 20;
   std::vector<char> buffer(kPiece);
   size_t bytes = 0, survivors = 0;

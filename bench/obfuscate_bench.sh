@@ -10,13 +10,12 @@
 #
 #   bench/obfuscate_bench.sh [LOG_MIB] [ROUNDS]   (defaults 83, 3)
 source "$(dirname "$0")/bench_lib.sh"
-bench_program cv_obfuscate
+bench_program bench/cv_obfuscate
 DRIVER=$PROGRAM
 log_mib=${1:-83}
 rounds=${2:-3}
 
-WORK=$(mktemp -d /var/tmp/cv-obfbench.XXXXXX)
-trap 'rm -rf -- "$WORK"' EXIT
+bench_workdir obfbench
 mkdir -p "$WORK/in/etc/cv/conf.d" "$WORK/in/var/log"
 
 python3 - "$WORK/in" "$log_mib" <<'PY'
@@ -43,16 +42,16 @@ with open(f"{root}/etc/group", "w") as f:
     for i, g in enumerate(groups): f.write(f"{g}:x:{2000 + i}:{rnd.choice(users)}\n")
 with open(f"{root}/etc/obfuscate.words", "w") as f:
     f.write("\n".join(words) + "\n")
-log = [
-    "Dec  1 03:{m:02d}:{s:02d} {h} cvd[{p}]: container {c} started in {ms} ms",
-    "Dec  1 03:{m:02d}:{s:02d} {h} sshd[{p}]: Accepted publickey for {u} from {ip} port {port} ssh2",
-    "Dec  1 03:{m:02d}:{s:02d} {h} kernel: [{p}.{ms}] eth0: link up, 1000 Mbps full duplex",
-    "Dec  1 03:{m:02d}:{s:02d} {h} dhclient[{p}]: DHCPACK of {ip} from {ip2} (dhcp-{dip})",
-    "Dec  1 03:{m:02d}:{s:02d} {h} kernel: br0: port 2({mac}) entered forwarding state",
-    "Dec  1 03:{m:02d}:{s:02d} {h} api[{p}]: GET /v1/containers/{c} 200 {ms}ms user={u} for {w}",
-    "Dec  1 03:{m:02d}:{s:02d} {h} systemd[1]: Started cv-container@{c}.service.",
-    "Dec  1 03:{m:02d}:{s:02d} {h} cvd[{p}]: resolved {c}.cust.example to {ip} via 2001:db8:{p}::{ms}",
-]
+log = ["Dec  1 03:{m:02d}:{s:02d} {h} " + t for t in [
+    "cvd[{p}]: container {c} started in {ms} ms",
+    "sshd[{p}]: Accepted publickey for {u} from {ip} port {port} ssh2",
+    "kernel: [{p}.{ms}] eth0: link up, 1000 Mbps full duplex",
+    "dhclient[{p}]: DHCPACK of {ip} from {ip2} (dhcp-{dip})",
+    "kernel: br0: port 2({mac}) entered forwarding state",
+    "api[{p}]: GET /v1/containers/{c} 200 {ms}ms user={u} for {w}",
+    "systemd[1]: Started cv-container@{c}.service.",
+    "cvd[{p}]: resolved {c}.cust.example to {ip} via 2001:db8:{p}::{ms}",
+]]
 def fill(t):
     a = ip()
     return t.format(m=rnd.randrange(60), s=rnd.randrange(60), p=rnd.randrange(1, 9999),
@@ -62,10 +61,7 @@ def fill(t):
 def write(path, templates, size):
     with open(path, "w") as out:
         n = 0
-        while n < size:
-            line = fill(rnd.choice(templates)) + "\n"
-            out.write(line)
-            n += len(line)
+        while n < size: n += out.write(fill(rnd.choice(templates)) + "\n")
 write(f"{root}/var/log/messages", log, log_mib << 20)
 conf = ["HOSTNAME={c}.cust.example", "IP_ADDRESS={ip}", "NETIF=ifname=eth0,mac={mac}",
         "# owner {u} of {w}", "ONBOOT=yes", "DNS=2001:db8:{p}::1", "NAMESERVER={ip2}"]
@@ -84,27 +80,16 @@ with open(f"{root}/inventory.xml", "w") as out:
 PY
 
 bytes=$(du -sb "$WORK/in" | cut -f1)
-seconds() { # COMMAND...: wall seconds and peak KiB of the best of $rounds runs
-  local best= peak= t k s
-  for ((r = 1; r <= rounds; r++)); do
-    read -r t k s < <(python3 "$SRC/bench/measure.py" "$@")
-    [ "$s" = 0 ] || { echo "failed: $*" >&2; exit 1; }
-    best=$(python3 -c "print(min($t, ${best:-1e9}))")
-    peak=$((k > ${peak:-0} ? k : ${peak:-0}))
-  done
-  echo "$best $peak"
-}
-read -r t_gzip _ < <(seconds bash -c 'find "$1" -type f -exec cat {} + | gzip -1 >/dev/null' - "$WORK/in")
-read -r t_obf peak < <(seconds "$DRIVER" "$WORK/in" /dev/null)
-read -r t_check peak_check < <(seconds "$DRIVER" "$WORK/in" /dev/null --check)
+bench_measure gzip 0 bash -c 'find "$1" -type f -exec cat {} + | gzip -1 >/dev/null' - "$WORK/in"
+bench_measure obf 0 "$DRIVER" "$WORK/in" /dev/null
+bench_measure check 0 "$DRIVER" "$WORK/in" /dev/null --check
 "$DRIVER" "$WORK/in" /dev/null --check
-ratio=$(python3 -c "print(f'{$t_obf / $t_gzip:.2f}')")
-ratio_check=$(python3 -c "print(f'{$t_check / $t_gzip:.2f}')")
-mb() { python3 -c "print(f'{$1 / 1024:.1f}')"; }
-row() { printf '%-36s %9s %7s %7s %12s %10s\n' "$@"; }
-row "collection, $((bytes >> 20)) MiB" seconds ratio target "peak memory" target
-row "gzip -1" "${t_gzip}s" 1.00 "" "" ""
-row obfuscation "${t_obf}s" "$ratio" "<= 3" "$(mb "$peak") MB" "<= 128 MB"
-row "obfuscation and the survivors check" "${t_check}s" "$ratio_check" "" "$(mb "$peak_check") MB" ""
-python3 -c "import sys; sys.exit(0 if $ratio <= 3 and $peak <= 128 * 1024 else 1)" ||
-  { echo "benchmark target missed"; exit 1; }
+ratio=$(bench_ratio "$obf_wall" "$gzip_wall")
+bench_row "collection, $((bytes >> 20)) MiB" "wall s" ratio target "peak MB" target
+bench_row "gzip -1" "$gzip_wall" 1.00 "" "" ""
+bench_row obfuscation "$obf_wall" "$ratio" "<= 3" "$(bench_mb "$obf_peak")" "<= 128"
+bench_row "obfuscation and the survivors check" "$check_wall" "$(bench_ratio "$check_wall" "$gzip_wall")" "" \
+  "$(bench_mb "$check_peak")" ""
+bench_verdict "time of obfuscation to gzip -1" "$ratio" 3
+bench_verdict "peak memory of obfuscation, MB" "$(bench_mb "$obf_peak")" 128
+bench_end
