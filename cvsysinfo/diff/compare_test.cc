@@ -68,10 +68,10 @@ TEST(CompareTest, ReportsEveryKindByIdentityInOrder) {
   const std::string ports = "<Ports>Proto Recv-Q Send-Q Local Address Foreign Address State PID/Program name\n";
   const std::string volatile_values = ct101 + "<AllProcesses>" + std::string(80, 'x') +
                                       "%</AllProcesses><DiskSpace><Size>5</Size><Used>%</Used></DiskSpace></CT>";
-  const std::string io = "<Hdimgs><hdimg0><pstat><bio_in>1</bio_in><bio_out>%</bio_out></pstat><size>8</size></hdimg0>"
-                         "</Hdimgs>";
-  const std::string volatile_old = document(filled(volatile_values, {"1", "1"}), filled(io, {"2"}), "");
-  const std::string volatile_new = document(filled(volatile_values, {"2", "2"}), filled(io, {"3"}), "");
+  const std::string io = "<VESTAT>%</VESTAT><Hdimgs><hdimg0><pstat><bio_in>1</bio_in><bio_out>%</bio_out></pstat>"
+                         "<size>8</size></hdimg0></Hdimgs>";
+  const std::string volatile_old = document(filled(volatile_values, {"1", "1"}), filled(io, {"a", "2"}), "");
+  const std::string volatile_new = document(filled(volatile_values, {"2", "2"}), filled(io, {"b", "3"}), "");
   const std::string hardware =
       "<hardware><numa><nodes>%</nodes></numa><cpu><logical>%</logical><layout><sockets>%</sockets>"
       "<cores-per-socket>4</cores-per-socket><threads-per-core>%</threads-per-core></layout></cpu><ram>% MB</ram>"
@@ -101,9 +101,9 @@ TEST(CompareTest, ReportsEveryKindByIdentityInOrder) {
       {"volatile values are left out", volatile_old, volatile_new, false,
        "Comparing old.xml with new.xml\nNo changes.\n"},
       {"volatile values with --all, long texts only as changed", volatile_old, volatile_new, true,
-       "Comparing old.xml with new.xml\n1 container changed; node: 1 change\n\nContainers\n  101 changed\n"
+       "Comparing old.xml with new.xml\n1 container changed; node: 2 changes\n\nContainers\n  101 changed\n"
        "    volatile AllProcesses: changed\n    volatile DiskSpace/Used: 1 -> 2\nNode\n"
-       "  volatile Hdimgs/hdimg0/pstat: 1 2 -> 1 3\n"},
+       "  volatile Hdimgs/hdimg0/pstat: 1 2 -> 1 3\n  volatile VESTAT: a -> b\n"},
       {"node: hardware, a RAID set losing a member, clusters by name; templates",
        document("", filled(hardware, {"2", "16", "2", "2", "64401", "2",
                                       "<MD_DEVICE_dev_sdb1_DEV>/dev/sdb1</MD_DEVICE_dev_sdb1_DEV>", "alpha"}),
