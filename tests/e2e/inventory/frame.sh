@@ -18,18 +18,11 @@ expect_status 1
 expect_eq "$(cat "$OUT")" "testXmlwriterFilename: Error creating the xml writer" "stdout"
 [ ! -e /nonexistent/dir/out.xml ] || cv_fail "a file was made"
 
-# An empty host: all four sections in order, the host entry alone.
+# An empty host: the declaration, all four sections in order, the host
+# entry alone, as the golden holds them.
 run_cvsysinfo "$WORK/empty.xml"
 expect_status 0
 expect_empty "$OUT"
-head -c 39 "$WORK/empty.xml" | grep -qF '<?xml version="1.0" encoding="UTF-8"?>' || cv_fail "no XML declaration"
-expect_eq "$(xmllint --xpath 'name(/*)' "$WORK/empty.xml")" CVLIN "document element"
-expect_eq "$(xmllint --xpath 'count(/CVLIN/*)' "$WORK/empty.xml")" 4 "sections"
-seen=
-for s in CVLIST CONTAINERS NODE CVTEMPLATES; do
-  expect_eq "$(xmllint --xpath "name(/CVLIN/*[$((${#seen} + 1))])" "$WORK/empty.xml")" "$s" "section order"
-  seen+=x
-done
 expect_inventory_golden "$WORK/empty.xml" empty
 
 # The host's name is outside text: its markup is escaped, and what XML
