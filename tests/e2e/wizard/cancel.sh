@@ -43,7 +43,8 @@ expect_canceled() {
   rm -f /var/log/cvreport.log
 }
 
-collectors_started() { [ "$(wc -l <"$CV_OBSERVE/collector-pids")" = "$1" ]; }
+# The page may show before the collector has written its pid.
+collectors_started() { [ "$(cat "$CV_OBSERVE/collector-pids" 2>/dev/null | wc -l)" = "$1" ]; }
 
 # --- "No" on every page, one run from the start to the end ------------------
 tui_start
@@ -70,7 +71,7 @@ tui_keys Enter
 # The collector is busy (it waits for the hold file) when Cancel is pressed.
 tui_wait_for "Gathering information..."
 tui_wait_for "0%"
-expect_eq "$(wc -l <"$CV_OBSERVE/collector-pids")" 1 "collectors started"
+cv_wait_for 5 "the collector to start" collectors_started 1
 tui_keys Enter
 tui_wait_for "$QUESTION"
 tui_expect_collectors_gone "while the cancel is being confirmed"
@@ -113,6 +114,7 @@ expect_canceled
 
 tui_to_collection
 tui_wait_for "0%"
+cv_wait_for 5 "the collector to start" collectors_started 1
 cancel Enter "Left Enter"
 expect_canceled
 # The collector alone makes the archive: none of its processes may go on.
