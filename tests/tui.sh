@@ -24,6 +24,8 @@ tui_tmux() { tmux -u -S "$CV_TMUX_SOCKET" "$@"; }
 # (not to tmux or the shell around it).
 TUI_ENV=()
 CV_TTY_OUTPUT=$WORK/tty-output
+# A wizard a failed case leaves behind would wait on its terminal for ever.
+cv_on_exit "pkill -KILL -xf '$BIN/cvreport'"
 tui_start() {
   tui_tmux kill-server 2>/dev/null || true
   # A fresh socket each time: a client that finds the old server's socket
@@ -197,6 +199,16 @@ tui_expect_kept() {
 tui_running() { [ -e "/proc/$1" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null; }
 
 tui_ended_process() { ! tui_running "$1"; }
+
+# Hangs up cvreport's terminal with no shell left to pass SIGHUP on (the
+# session's leader dies first), and waits for cvreport to end.
+tui_hang_up() {
+  local pid
+  pid=$(pgrep -xf "$BIN/cvreport") || cv_fail "cvreport is not running"
+  kill -KILL "$(tui_tmux display-message -p -t cv '#{pane_pid}')"
+  tui_tmux kill-server 2>/dev/null || true
+  cv_wait_for 30 "cvreport to end once its terminal hung up" tui_ended_process "$pid"
+}
 
 # Fails when a process the paced collector recorded is still running.
 tui_expect_collectors_gone() {

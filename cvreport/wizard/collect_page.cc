@@ -12,6 +12,7 @@
 #include "submit/preflight.h"
 #include "submit/progress.h"
 #include "wizard/dialogs.h"
+#include "wizard/hangup.h"
 #include "wizard/screen.h"
 #include "wizard/texts.h"
 
@@ -68,6 +69,8 @@ WizResult DlgWizStep3::waitPeriod() {
   for (int tick = 0; tick < kTicksPerCheck;) {
     newtExitStruct exit;
     newtFormRun(form, &exit);
+    // The terminal gone ends the collection as SIGHUP does, not as Cancel.
+    if (exit.reason == newtExitStruct::NEWT_EXIT_ERROR) terminalHungUp();
     if (pendingInterrupt()) return WIZ_ABORT;
     if (exit.reason == newtExitStruct::NEWT_EXIT_COMPONENT ||
         exit.reason == newtExitStruct::NEWT_EXIT_ERROR) {

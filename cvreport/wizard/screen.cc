@@ -3,6 +3,8 @@
 #include <libintl.h>
 #include <stdlib.h>
 
+#include "wizard/hangup.h"
+
 namespace cvreport {
 namespace {
 
@@ -35,7 +37,10 @@ NewtWindow::~NewtWindow() {
   if (open_) newtPopWindow();
 }
 
+// A window opens by flushing the keys typed ahead, which never ends on a
+// terminal that has hung up.
 void NewtWindow::openGrid(newtGrid grid, const char* title) {
+  if (terminalHungUp()) return;
   open_ = true;
   if (!title) {
     newtGridWrappedWindow(grid, nullptr);
@@ -46,6 +51,7 @@ void NewtWindow::openGrid(newtGrid grid, const char* title) {
 }
 
 void NewtWindow::openCentered(int width, int height) {
+  if (terminalHungUp()) return;
   open_ = true;
   newtCenteredWindow(width, height, nullptr);
 }

@@ -12,6 +12,7 @@
 #include "submit/layout.h"
 #include "submit/upload_run.h"
 #include "wizard/dialogs.h"
+#include "wizard/hangup.h"
 #include "wizard/screen.h"
 #include "wizard/texts.h"
 
@@ -49,7 +50,7 @@ WizResult DlgWizStep4Send::run() {
   scale = nullptr;
   retryNotice = nullptr;
   // Keys pressed while the window was up must not answer the next page.
-  newtClearKeyBuffer();
+  if (!terminalHungUp()) newtClearKeyBuffer();
   return code;
 }
 

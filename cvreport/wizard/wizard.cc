@@ -16,6 +16,7 @@
 #include "run/text.h"
 #include "run/version.h"
 #include "wizard/dialogs.h"
+#include "wizard/hangup.h"
 #include "wizard/collect_page.h"
 #include "wizard/contact_page.h"
 #include "wizard/review_page.h"
@@ -94,6 +95,7 @@ int initWizard() {
   }
   newtCls();
   newtDrawRootText(0, 0, banner.c_str());
+  watchTerminalHangup();
   return 0;
 }
 

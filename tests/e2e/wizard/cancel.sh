@@ -6,7 +6,8 @@
 # no collector process left, not even a command the collector runs under
 # timeout; the terminal is left empty, but on the submit page, where the
 # archive is kept and the terminal says how to send it. SIGTERM on the
-# collection page ends it the same way, with status 143 and a line saying so.
+# collection page ends it the same way, with status 143 and a line saying so;
+# a terminal that hangs up, as SIGHUP does.
 source "$(dirname "$0")/../../common.sh"
 source "$SRC/tests/tui.sh"
 
@@ -158,5 +159,17 @@ expect_status 143
 grep -qxF "Report interrupted by SIGTERM: nothing was sent." "$CV_SCREEN" ||
   cv_fail "no line saying the report was interrupted"
 expect_contains /var/log/cvreport.log "Report interrupted by SIGTERM: nothing was sent."
+rm -f /var/log/cvreport.log
+
+# A hangup, while collecting and on a page waiting for keys.
+tui_to_collection
+cv_wait_for 10 "the slow command to start" pgrep -f "$MARKER"
+tui_hang_up
+[ -z "$(pgrep -f "$MARKER")" ] || cv_fail "the slow command outlived the hangup"
+[ -z "$(cv_work_dirs)" ] || cv_fail "work directory left after the hangup: $(cv_work_dirs)"
+expect_contains /var/log/cvreport.log "Report interrupted by SIGHUP: nothing was sent."
+tui_start
+tui_wait_for "Welcome to Corvanta Problem Report wizard!"
+tui_hang_up
 
 cv_pass
