@@ -12,11 +12,16 @@ namespace cvreport {
 namespace {
 
 // A terminal reports nothing but a hangup when no event is asked for.
-void* waitForHangup(void*) {
+bool hangupWithin(int millis) {
   struct pollfd terminal = {STDIN_FILENO, 0, 0};
-  while (poll(&terminal, 1, -1) < 0 && errno == EINTR) {
+  int ready;
+  while ((ready = poll(&terminal, 1, millis)) < 0 && errno == EINTR) {
   }
-  if (terminal.revents & (POLLHUP | POLLERR)) kill(getpid(), SIGHUP);
+  return ready > 0 && (terminal.revents & (POLLHUP | POLLERR));
+}
+
+void* waitForHangup(void*) {
+  if (hangupWithin(-1)) kill(getpid(), SIGHUP);
   return nullptr;
 }
 
@@ -34,8 +39,7 @@ void watchTerminalHangup() {
 }
 
 bool terminalHungUp() {
-  struct pollfd terminal = {STDIN_FILENO, 0, 0};
-  if (poll(&terminal, 1, 0) <= 0 || !(terminal.revents & (POLLHUP | POLLERR))) return false;
+  if (!hangupWithin(0)) return false;
   // A run already interrupted is ending: its clean-up must go on.
   if (pendingInterrupt() == 0) raise(SIGHUP);
   return true;
